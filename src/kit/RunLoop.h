@@ -1,0 +1,78 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace kit {
+
+class Timer;
+
+enum class RunLoopMode { Default, EventTracking, ModalPanel };
+
+// The main thread's run loop: timers fire only while the loop runs in one of
+// the modes they were added for. The current mode is a stack: modal runs push
+// ModalPanel, menu tracking pushes EventTracking.
+class RunLoop {
+public:
+    static RunLoop& main();
+    static RunLoop& currentRunLoop() { return main(); }
+
+    void addTimer(std::shared_ptr<Timer> timer, RunLoopMode mode);
+
+    RunLoopMode currentMode() const;
+    void pushMode(RunLoopMode mode);
+    void popMode();
+
+    // Fires, in fire-date order, each valid timer of the current mode whose
+    // fire date has come. A timer that fell due while its mode was away fires
+    // once now.
+    void fireDueTimers();
+
+    // Runs the loop in the current mode until the clock reads `date`. Under a
+    // manual clock this steps the clock from one due timer to the next (so an
+    // hour of ticks runs in an instant); under the system clock it processes
+    // the application's events until then.
+    void runUntil(double date);
+    void runFor(double seconds);
+
+    // The earliest fire date among the valid timers of the current mode.
+    std::optional<double> nextFireDate() const;
+
+    // Timers scheduled for `mode` and still valid (tests and diagnostics).
+    std::size_t timerCount(RunLoopMode mode) const;
+
+    // Drops every timer (between tests).
+    void reset();
+
+    // Re-arms the platform timer for the next due timer; called whenever the
+    // set of timers, a fire date or the mode changes.
+    void rearm();
+
+private:
+    RunLoop();
+    ~RunLoop();
+
+    struct Entry {
+        std::shared_ptr<Timer> timer;
+        unsigned modes; // bit per RunLoopMode
+    };
+    bool inCurrentMode(const Entry& entry) const;
+    void prune();
+
+    std::vector<Entry> m_entries;
+    std::vector<RunLoopMode> m_modes;
+    struct Platform;
+    std::unique_ptr<Platform> m_platform;
+};
+
+// Pushes a mode for the lifetime of the object.
+class RunLoopModeScope {
+public:
+    explicit RunLoopModeScope(RunLoopMode mode) { RunLoop::main().pushMode(mode); }
+    ~RunLoopModeScope() { RunLoop::main().popMode(); }
+    RunLoopModeScope(const RunLoopModeScope&) = delete;
+    RunLoopModeScope& operator=(const RunLoopModeScope&) = delete;
+};
+
+} // namespace kit

@@ -1,0 +1,1 @@
+// Scriptable applications live here.

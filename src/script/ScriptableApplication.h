@@ -1,0 +1,44 @@
+#pragma once
+
+#include "script/Dictionary.h"
+#include "script/Error.h"
+#include "script/ObjectSpecifier.h"
+#include "script/Value.h"
+
+#include <optional>
+#include <string>
+
+namespace script {
+
+// What the engine asks of an application a script addresses. The engine
+// knows nothing else about it: no player, no platform.
+class ScriptableApplication {
+public:
+    virtual ~ScriptableApplication() = default;
+
+    virtual std::string name() const = 0;
+    // Available whether or not the application runs, as terminology is.
+    virtual const Dictionary& dictionary() const = 0;
+
+    virtual bool isRunning() const = 0;
+    // Starts the application. The engine calls it before sending any event
+    // to an application that is not running.
+    virtual void launch() = 0;
+
+    virtual Result<Value> get(const ObjectSpecifier& object) = 0;
+    virtual Result<Value> set(const ObjectSpecifier& object, const Value& value) = 0;
+    virtual Result<bool> exists(const ObjectSpecifier& object) = 0;
+    // A command such as "play" or "next track", with its direct object when
+    // the script gave one (`quit`, `play track 3`).
+    virtual Result<Value> command(const std::string& term, const std::optional<ObjectSpecifier>& directObject) = 0;
+};
+
+// Finds applications by name, without regard to case ("itunes" finds
+// "iTunes"). Not owning.
+class ApplicationDirectory {
+public:
+    virtual ~ApplicationDirectory() = default;
+    virtual ScriptableApplication* find(const std::string& name) const = 0;
+};
+
+} // namespace script

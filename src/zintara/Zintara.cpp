@@ -1,0 +1,4 @@
+#include "zintara/Zintara.h"
+
+Zintara::Zintara() = default;
+Zintara::~Zintara() = default;

@@ -1,0 +1,5 @@
+#include "zintara/Zintara.h"
+
+void Zintara::tunesMenuClick(void*)
+{
+}
