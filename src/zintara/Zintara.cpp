@@ -1,4 +1,17 @@
 #include "zintara/Zintara.h"
 
-Zintara::Zintara() = default;
-Zintara::~Zintara() = default;
+#include "kit/Nib.h"
+#include "kit/Timer.h"
+#include "script/Script.h"
+#include "zintara/TunesView.h"
+
+Zintara::Zintara(const script::ApplicationDirectory& apps)
+    : m_apps(apps)
+{
+}
+
+Zintara::~Zintara()
+{
+    if (timer)
+        timer->invalidate();
+}

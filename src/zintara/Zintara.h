@@ -1,12 +1,108 @@
 #pragma once
 
-// The controller: the application's delegate and owner of all state. Its
-// implementation is split into one source file per concern.
-class Zintara {
-public:
-    Zintara();
-    ~Zintara();
+#include "kit/ApplicationDelegate.h"
 
-    // The status-bar marquee was clicked.
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kit {
+class Button;
+class Control;
+class Menu;
+class MenuItem;
+class Nib;
+class Timer;
+class UserDefaults;
+class Window;
+} // namespace kit
+
+namespace script {
+class ApplicationDirectory;
+class Script;
+} // namespace script
+
+class TunesView;
+
+// The controller: the application's delegate and owner of all state. Its
+// implementation is split into one source file per concern: launch and
+// window buttons, default settings, settings application, scripts, rating,
+// poll, interface table, click.
+class Zintara : public kit::ApplicationDelegate {
+public:
+    static constexpr int kScriptCount = 20;
+
+    // `apps` are the applications the scripts address (System Events and
+    // the player); not owned.
+    explicit Zintara(const script::ApplicationDirectory& apps);
+    ~Zintara() override;
+    Zintara(const Zintara&) = delete;
+    Zintara& operator=(const Zintara&) = delete;
+
+    // Builds the windows and menus from the bundle's interface files and
+    // connects the outlets and actions below. False, with a message, when a
+    // file is missing or does not match this controller.
+    bool loadInterface(std::string* error);
+
+    // Launch and termination.
+    void applicationDidFinishLaunching() override;
+    void applicationWillTerminate() override;
+    bool appIsRunning(const std::string& name) const;
+    void launchITunes();
+    int alert(const std::string& message, const std::string& informative, const std::string& defaultButton,
+              const std::optional<std::string>& alternateButton);
+    void btnClick(kit::Control* sender);
+
+    // Settings.
+    void setDefaultPrefs();
+    void syncAppPrefsWithDefaults();
+
+    // Scripts.
+    void initScripts();
+    std::optional<std::string> runScript(int slot);
+    static bool emptyStr(const std::optional<std::string>& str);
+
+    // Rating.
+    void ratingMenu(kit::MenuItem* sender);
+    void setTrackRating(int rating);
+
+    // Poll.
+    void timerFire(void* sender);
+
+    // Preferences.
+    void showPrefsWnd();
+    void savePrefs();
+
+    // Menus and clicks.
+    void menuSelect(kit::MenuItem* sender);
     void tunesMenuClick(void* sender);
+
+    // Fields. Outlets are set by the interface file and not owned.
+    TunesView* tunesView = nullptr;
+    TunesView* demoTunesView = nullptr;
+    kit::Window* introWnd = nullptr;
+    kit::Window* prefsWnd = nullptr;
+    kit::Window* launchWnd = nullptr;
+    kit::Menu* dropDownMenu = nullptr;
+    std::shared_ptr<kit::Timer> timer;
+    std::array<const char*, kScriptCount> scripts{};
+    std::array<std::unique_ptr<script::Script>, kScriptCount> compiledScripts;
+    bool hasFinishedLaunching = false;
+    std::array<bool, 9> trackPrefs{};
+    kit::Button* alwaysLaunchBtn = nullptr;
+    kit::Button* hideWelcome = nullptr;
+    kit::MenuItem* playPause = nullptr;
+    kit::MenuItem* quitTunes = nullptr;
+    kit::MenuItem* quitBoth = nullptr;
+    kit::Menu* shuffleMenu = nullptr;
+    kit::Menu* repeatMenu = nullptr;
+    // The rating submenu (outlet "ratingMenu"; the name is taken by its action).
+    kit::Menu* ratingSubmenu = nullptr;
+
+private:
+    void declareInterface(kit::Nib& nib);
+
+    const script::ApplicationDirectory& m_apps;
+    std::unique_ptr<kit::Nib> m_nib;
 };

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace kit {
+
+class ApplicationDelegate;
+class Window;
+
+// Modal responses of runModalForWindow and alerts.
+enum ModalResponse : int {
+    NSModalResponseStop = -1000,
+    NSModalResponseAbort = -1001,
+    NSAlertDefaultReturn = 1,
+    NSAlertAlternateReturn = 0,
+    NSAlertOtherReturn = -1,
+};
+
+// The application object: delegate calls, modal runs, termination.
+class Application {
+public:
+    static Application& sharedApplication();
+
+    void setDelegate(ApplicationDelegate* delegate) { m_delegate = delegate; }
+    ApplicationDelegate* delegate() const { return m_delegate; }
+
+    // Runs the application: tells the delegate that launching has finished,
+    // then processes events until the application terminates. SIGTERM and
+    // SIGINT end it through `terminate`.
+    int run();
+
+    // Shows `window` and runs a modal loop in the modal-panel mode until
+    // `stopModal` (or `abortModal`); answers the stop code.
+    int runModalForWindow(Window& window);
+    // Ends the innermost modal run once control returns to its loop.
+    void stopModal();
+    void abortModal();
+    bool isRunningModal() const { return !m_modalLoops.empty(); }
+
+    // Tells the delegate, then ends the process. Tests replace the ending
+    // with `setTerminationHandler`.
+    void terminate(void* sender);
+    bool hasTerminated() const { return m_terminated; }
+    void setTerminationHandler(std::function<void()> handler) { m_terminationHandler = std::move(handler); }
+
+    void activateIgnoringOtherApps(bool flag);
+
+    // Makes SIGTERM and SIGINT call `terminate` from the event loop.
+    void installSignalHandlers();
+
+    // Forgets termination and modal state (tests).
+    void resetForTesting();
+
+private:
+    Application() = default;
+
+    struct ModalRun;
+    ApplicationDelegate* m_delegate = nullptr;
+    std::vector<ModalRun*> m_modalLoops;
+    std::function<void()> m_terminationHandler;
+    bool m_terminated = false;
+};
+
+} // namespace kit

@@ -1,0 +1,102 @@
+#include "kit/Window.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QWidget>
+
+namespace kit {
+
+struct Window::Private {
+    QPointer<QWidget> widget;
+    std::unique_ptr<QObject> filter;
+    std::function<void()> closeHandler;
+};
+
+// Turns a title-bar close into the window's close handler.
+class Window::CloseFilter : public QObject {
+public:
+    explicit CloseFilter(Window* window) : m_window(window) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Close && m_window->d->closeHandler) {
+            // The handler decides; the widget itself is only ever hidden.
+            static_cast<QCloseEvent*>(event)->ignore();
+            m_window->d->closeHandler();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    Window* m_window;
+};
+
+Window::Window(QWidget* widget)
+    : d(std::make_unique<Private>())
+{
+    d->widget = widget;
+    d->filter = std::make_unique<CloseFilter>(this);
+    if (widget)
+        widget->installEventFilter(d->filter.get());
+}
+
+Window::~Window()
+{
+    if (d->widget) {
+        d->widget->removeEventFilter(d->filter.get());
+        delete d->widget.data();
+    }
+}
+
+QWidget* Window::widget() const
+{
+    return d->widget.data();
+}
+
+bool Window::isVisible() const
+{
+    return d->widget && d->widget->isVisible();
+}
+
+void Window::orderOut(void*)
+{
+    if (d->widget)
+        d->widget->hide();
+}
+
+void Window::makeKeyAndOrderFront(void*)
+{
+    if (!d->widget)
+        return;
+    d->widget->show();
+    d->widget->raise();
+    d->widget->activateWindow();
+}
+
+void Window::center()
+{
+    if (!d->widget)
+        return;
+    QScreen* screen = d->widget->screen() ? d->widget->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = d->widget->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    d->widget->move(frame.topLeft());
+}
+
+std::string Window::title() const
+{
+    return d->widget ? d->widget->windowTitle().toStdString() : std::string();
+}
+
+void Window::setCloseHandler(std::function<void()> handler)
+{
+    d->closeHandler = std::move(handler);
+}
+
+} // namespace kit

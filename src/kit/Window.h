@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace kit {
+
+// A top-level window built from an interface file. It owns its widget.
+class Window {
+public:
+    // Takes ownership of a top-level widget (the interface-file loader).
+    explicit Window(QWidget* widget);
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    bool isVisible() const;
+    void orderOut(void* sender);
+    void makeKeyAndOrderFront(void* sender);
+    void center();
+    std::string title() const;
+
+    // Called when the user closes the window with its title-bar control.
+    // Without a handler the window just hides.
+    void setCloseHandler(std::function<void()> handler);
+
+    // Kit-internal: the widget (null once Qt destroyed it).
+    QWidget* widget() const;
+
+private:
+    class CloseFilter;
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace kit

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "kit/Color.h"
+#include "kit/Font.h"
+#include "kit/Geometry.h"
+#include "kit/Image.h"
+#include "kit/Shadow.h"
+#include "kit/TextAttributes.h"
+#include "kit/View.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kit {
+class Timer;
+}
+
+class Zintara;
+
+// The marquee: scrolls the display line, with a play-position indicator.
+// The line is laid out once per change into `img`; each frame tick only
+// moves `offset`, and each redraw composites the image (TunesViewDrawing).
+// The controller configures it through the operations below and by writing
+// the public fields directly.
+class TunesView : public kit::View {
+public:
+    // Starts the frame timer at 30 ticks a second.
+    explicit TunesView(kit::Rect frame);
+    // Stops the frame timer: a discarded marquee never ticks again.
+    ~TunesView() override;
+
+    // The installed font of that name at `size` points, or the default font
+    // when there is none; re-renders the line and keeps the scroll position.
+    void setFont(const std::string& name, int size);
+    // Restarts the frame timer at `framesPerSecond` (at least 2) ticks a
+    // second, in the default, event-tracking and modal-panel modes.
+    void setFPS(int framesPerSecond);
+    // True puts the line at rest at its start (redrawn twice a second); the
+    // view is redrawn once before the flag takes effect.
+    void setScrollingDisabled(bool flag);
+    // Takes a new line: ignored when equal to the current one, otherwise
+    // rendered and started half a view-width left of the rest position.
+    void setDisplayString(const std::string& line);
+    // As above; `bypass` renders even an equal line and keeps `offset`.
+    void setDisplayString(const std::string& line, bool bypass);
+    // Renders the current line again with the current attributes.
+    void needsTotalRefresh();
+    // The attributes the line is measured and drawn with, built afresh.
+    kit::TextAttributes textAtt() const;
+    void QVDrawStr(const std::string& text, kit::Rect rect) const;
+    // One frame tick.
+    void timerFire(kit::Timer* timer);
+
+    void mouseDown(const kit::Event& event) override;
+    void mouseUp(const kit::Event& event) override;
+    void drawRect(kit::Rect dirty) override;
+
+    // Fields, in their declared order.
+    bool isDemoView = false;
+    bool isPaused = false;
+    std::int8_t pieStyle = 0; // 0 none, 1 pie, 2 progress bar
+    float timePerc = 0.0f;
+    float lastTimePerc = 0.0f;
+    float scrollSpeed = 0.0f; // points per tick
+    bool drawShadow = false;
+    bool drawNotes = false;
+    kit::Color fontColor;
+    std::int32_t vertAdjust = 0; // points, positive moves the text up
+    bool scrollingDisabled = false;
+    kit::Shadow textDrawShadow;
+    std::optional<kit::Font> oFont; // none: the default font
+    Zintara* zintara = nullptr;     // not owned
+    bool highlighted = false;
+    std::string displayStr;         // empty: no line
+    float strWidth = 0.0f;          // width of `img`
+    float offset = 0.0f;            // scroll position, 0 or negative
+    std::shared_ptr<kit::Timer> timer;
+    bool fadeEdges = false;
+    std::unique_ptr<kit::Image> img;
+    std::int32_t fps = 0;
+    std::int32_t frameCount = 0;
+    bool displayStaticTag = false;
+
+    // Device pixels wide a line image may reach; a longer line is cut with an
+    // ellipsis to stay within what the painting system can draw.
+    static constexpr double kMaxLinePixels = 32000.0;
+
+private:
+    void renderLine();
+};

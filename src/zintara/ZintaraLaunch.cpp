@@ -1,0 +1,148 @@
+// Launch and termination: the launch sequence, the welcome and launch
+// windows and their buttons, and the small services other parts use.
+#include "zintara/Zintara.h"
+
+#include "kit/Alert.h"
+#include "kit/Application.h"
+#include "kit/Button.h"
+#include "kit/UserDefaults.h"
+#include "kit/Window.h"
+#include "kit/Workspace.h"
+#include "zintara/TunesView.h"
+
+namespace {
+constexpr const char* kPlayerName = "iTunes";
+constexpr const char* kMakerURL = "https://zintara.org";
+
+// Window-button tags.
+enum : int {
+    kTagWelcomePrefs = 0,
+    kTagPrefsSave = 1,
+    kTagPrefsCancel = 2,
+    kTagLaunch = 3,
+    kTagDontLaunch = 4,
+};
+} // namespace
+
+void Zintara::applicationDidFinishLaunching()
+{
+    hasFinishedLaunching = false;
+    kit::UserDefaults& defaults = kit::UserDefaults::standardUserDefaults();
+    // The font panel reports to this controller (it is the application's
+    // delegate, at the end of the responder chain).
+
+    if (!defaults.objectForKey("menuSize"))
+        setDefaultPrefs();
+
+    syncAppPrefsWithDefaults();
+
+    if (!defaults.objectForKey("showWelcome") && introWnd) {
+        kit::Application::sharedApplication().runModalForWindow(*introWnd);
+        if (hideWelcome && hideWelcome->state() != 0)
+            defaults.setBool(false, "showWelcome");
+    }
+
+    if (!appIsRunning(kPlayerName)) {
+        if (!defaults.objectForKey("launchiTunes")) {
+            if (launchWnd)
+                kit::Application::sharedApplication().runModalForWindow(*launchWnd);
+        } else if (defaults.boolForKey("launchiTunes")) {
+            launchITunes();
+        }
+    }
+
+    defaults.setInteger(defaults.integerForKey("launchCount") + 1, "launchCount");
+
+    initScripts();
+
+    if (demoTunesView) {
+        demoTunesView->isDemoView = true;
+        demoTunesView->timePerc = 0.5f;
+        demoTunesView->setDisplayString(
+            std::string("Sample Scrolling Text - Thanks for trying Zintara - Be sure to check out Quorble's other "
+                        "Freeware & Shareware (")
+            + kMakerURL + ") - Please support Quorble Software! Thank you!");
+    }
+
+    hasFinishedLaunching = true;
+}
+
+void Zintara::applicationWillTerminate()
+{
+    kit::UserDefaults::standardUserDefaults().synchronize();
+}
+
+bool Zintara::appIsRunning(const std::string& name) const
+{
+    for (const auto& info : kit::Workspace::sharedWorkspace().launchedApplications()) {
+        const auto it = info.find("NSApplicationName");
+        if (it != info.end() && name == it->second)
+            return true;
+    }
+    return false;
+}
+
+void Zintara::launchITunes()
+{
+    kit::Workspace::sharedWorkspace().launchApplication(kPlayerName);
+    kit::Application::sharedApplication().activateIgnoringOtherApps(true);
+}
+
+int Zintara::alert(const std::string& message, const std::string& informative, const std::string& defaultButton,
+                   const std::optional<std::string>& alternateButton)
+{
+    return kit::Alert::alertWithMessageText(message, defaultButton, alternateButton, std::nullopt, informative)
+        .runModal();
+}
+
+void Zintara::btnClick(kit::Control* sender)
+{
+    if (!sender)
+        return;
+    kit::Application& app = kit::Application::sharedApplication();
+    kit::UserDefaults& defaults = kit::UserDefaults::standardUserDefaults();
+    switch (sender->tag()) {
+    case kTagWelcomePrefs:
+        app.stopModal();
+        if (introWnd)
+            introWnd->orderOut(nullptr);
+        showPrefsWnd();
+        break;
+    case kTagPrefsSave:
+        if (prefsWnd)
+            prefsWnd->orderOut(nullptr);
+        if (tunesView)
+            tunesView->isPaused = false;
+        savePrefs();
+        syncAppPrefsWithDefaults();
+        timerFire(nullptr);
+        break;
+    case kTagPrefsCancel:
+        if (prefsWnd)
+            prefsWnd->orderOut(nullptr);
+        if (tunesView)
+            tunesView->isPaused = false;
+        break;
+    case kTagLaunch:
+        if (alwaysLaunchBtn && alwaysLaunchBtn->state() != 0) {
+            defaults.setBool(true, "launchiTunes");
+            defaults.synchronize();
+        }
+        launchITunes();
+        app.stopModal();
+        if (launchWnd)
+            launchWnd->orderOut(nullptr);
+        break;
+    case kTagDontLaunch:
+        if (alwaysLaunchBtn && alwaysLaunchBtn->state() != 0) {
+            defaults.setBool(false, "launchiTunes");
+            defaults.synchronize();
+        }
+        app.stopModal();
+        if (launchWnd)
+            launchWnd->orderOut(nullptr);
+        break;
+    default:
+        break;
+    }
+}

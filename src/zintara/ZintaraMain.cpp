@@ -1,0 +1,76 @@
+#include "zintara/ZintaraMain.h"
+
+#include "kit/Alert.h"
+#include "kit/Application.h"
+#include "kit/ApplicationHost.h"
+#include "kit/UserDefaults.h"
+#include "players/PlayerFactory.h"
+#include "zintara/Zintara.h"
+
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace {
+constexpr const char* kUsage =
+    "usage: zintara [--player SPEC] [--library FILE]\n"
+    "  --player SPEC   the player the scripts call \"iTunes\" (default: builtin)\n"
+    "  --library FILE  a library file for the built-in player (JSON)\n";
+
+// Shown where a user who started the program from a menu would look.
+void reportStartFailure(const std::string& message)
+{
+    std::cerr << "zintara: " << message << '\n';
+    kit::Alert::alertWithMessageText("Zintara could not start", "OK", std::nullopt, std::nullopt, message).runModal();
+}
+} // namespace
+
+int zintaraMain(int argc, char** argv)
+{
+    players::PlayerOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (std::strcmp(arg, "--player") == 0 && hasValue) {
+            options.spec = argv[++i];
+        } else if (std::strcmp(arg, "--library") == 0 && hasValue) {
+            options.libraryPath = argv[++i];
+        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            std::cout << kUsage;
+            return 0;
+        } else {
+            std::cerr << "zintara: unknown option " << arg << '\n' << kUsage;
+            return 2;
+        }
+    }
+
+    kit::ApplicationHost host(argc, argv);
+
+    auto made = players::PlayerFactory::make(options);
+    if (auto* message = std::get_if<std::string>(&made)) {
+        reportStartFailure(*message);
+        return 1;
+    }
+    const auto& directory = std::get<std::unique_ptr<players::PlayerDirectory>>(made);
+
+    Zintara controller(*directory);
+    std::string error;
+    if (!controller.loadInterface(&error)) {
+        reportStartFailure(error);
+        return 1;
+    }
+
+    // A settings file that could not be read was moved aside; say so once,
+    // since the launch goes on as a first launch.
+    if (const auto& problem = kit::UserDefaults::standardUserDefaults().loadProblem()) {
+        std::cerr << "zintara: " << *problem << '\n';
+        kit::Alert::alertWithMessageText("Your Zintara settings could not be read", "OK", std::nullopt, std::nullopt,
+                                         *problem + "\n\nZintara starts with its default settings.")
+            .runModal();
+    }
+
+    kit::Application& app = kit::Application::sharedApplication();
+    app.setDelegate(&controller);
+    app.installSignalHandlers();
+    return app.run();
+}
