@@ -51,6 +51,10 @@ int Application::runModalForWindow(Window& window)
 
     widget->setWindowModality(Qt::ApplicationModal);
     window.makeKeyAndOrderFront(nullptr);
+    if (m_modalObserver) {
+        QMetaObject::invokeMethod(
+            &run.loop, [this, &window] { if (m_modalObserver) m_modalObserver(window); }, Qt::QueuedConnection);
+    }
     run.loop.exec();
     widget = window.widget(); // the window may have been destroyed meanwhile
     if (widget)
@@ -145,6 +149,7 @@ void Application::resetForTesting()
     m_terminated = false;
     m_delegate = nullptr;
     m_terminationHandler = nullptr;
+    m_modalObserver = nullptr;
 }
 
 } // namespace kit

@@ -39,6 +39,11 @@ public:
     void abortModal();
     bool isRunningModal() const { return !m_modalLoops.empty(); }
 
+    // Called with the window once its modal run is under way (tests answer
+    // modal windows through it, as a user would).
+    using ModalObserver = std::function<void(Window& window)>;
+    void setModalObserver(ModalObserver observer) { m_modalObserver = std::move(observer); }
+
     // Tells the delegate, then ends the process. Tests replace the ending
     // with `setTerminationHandler`.
     void terminate(void* sender);
@@ -60,6 +65,7 @@ private:
     ApplicationDelegate* m_delegate = nullptr;
     std::vector<ModalRun*> m_modalLoops;
     std::function<void()> m_terminationHandler;
+    ModalObserver m_modalObserver;
     bool m_terminated = false;
 };
 

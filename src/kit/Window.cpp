@@ -12,6 +12,7 @@ struct Window::Private {
     QPointer<QWidget> widget;
     std::unique_ptr<QObject> filter;
     std::function<void()> closeHandler;
+    bool shownBefore = false;
 };
 
 // Turns a title-bar close into the window's close handler.
@@ -72,6 +73,11 @@ void Window::makeKeyAndOrderFront(void*)
 {
     if (!d->widget)
         return;
+    // A window not yet placed opens in the middle of the screen.
+    if (!d->shownBefore) {
+        d->shownBefore = true;
+        center();
+    }
     d->widget->show();
     d->widget->raise();
     d->widget->activateWindow();

@@ -22,7 +22,7 @@ void Zintara::ratingMenu(kit::MenuItem* sender)
         return;
     setTrackRating(tag * kRatingStep);
     // Compiled afresh each time: a rating is chosen rarely.
-    script::Script ratingScript(kRatingSources[tag], m_apps);
+    script::Script ratingScript(zintara::kRatingSources[tag], m_apps);
     ratingScript.compile();
     ratingScript.execute();
 }

@@ -7,7 +7,7 @@
 void Zintara::initScripts()
 {
     for (int slot = 0; slot < kScriptCount; ++slot)
-        scripts[slot] = kScriptSources[slot];
+        scripts[slot] = zintara::kScriptSources[slot];
     for (int slot = 0; slot < kScriptCount; ++slot) {
         compiledScripts[slot] = std::make_unique<script::Script>(scripts[slot], m_apps);
         // A slot that fails to compile keeps its script and yields no result.

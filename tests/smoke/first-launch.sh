@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# The real program in a real window: a first launch on a virtual X display
+# shows the welcome window; answering it and the launch window as a user
+# would, then ending the program with SIGTERM, leaves the 27 default
+# settings on disk with the launch counted.
+# first-launch.sh PROGRAM SCREENSHOT.png
+set -euo pipefail
+program="$1"; shot="$2"
+for tool in Xvfb xdotool import; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+. "$(dirname "$0")/../../tools/lib/xvfb.sh"
+xvfb_start
+app_start "$program"
+
+welcome=$(window_wait "Welcome to Zintara")
+sleep 0.5
+import -window root "$shot"
+colours=$(convert "$shot" -format '%k' info:)
+echo "screenshot $shot: $colours colours"
+[ "$colours" -gt 16 ] || { echo "the screenshot is blank"; exit 1; }
+
+# Qt needs a moment to take the focus before it reads keys.
+press() { xdotool windowfocus --sync "$1"; sleep 0.3; xdotool key "$2"; }
+press "$welcome" alt+o
+launch=$(window_wait "Launch iTunes?")
+press "$launch" alt+l
+window_gone "$launch"
+sleep 0.2 # the rest of the launch sequence runs without windows
+
+app_stop || { echo "zintara exited with status $?"; cat "$xvfb_work/app.log"; exit 1; }
+
+prefs="$xvfb_work/home/.config/org.zintara.Zintara.plist"
+[ -f "$prefs" ] || { echo "no settings file at $prefs"; exit 1; }
+keys=$(grep -c '<key>' "$prefs")
+echo "settings file holds $keys keys"
+[ "$keys" -eq 27 ] || { cat "$prefs"; exit 1; }
+grep -A1 '<key>launchCount</key>' "$prefs" | grep -q '<integer>1</integer>' \
+  || { echo "launchCount is not 1"; cat "$prefs"; exit 1; }
+echo "first launch: OK"

@@ -1,0 +1,73 @@
+#include "ControllerFixture.h"
+
+#include <QAbstractButton>
+#include <QWidget>
+
+void ControllerTest::SetUp()
+{
+    KitTest::SetUp();
+    players::PlayerOptions options;
+    options.shuffleSeed = 1;
+    auto made = players::PlayerFactory::make(options);
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<players::PlayerDirectory>>(made));
+    directory = std::move(std::get<std::unique_ptr<players::PlayerDirectory>>(made));
+
+    controller = std::make_unique<Zintara>(*directory);
+    std::string error;
+    ASSERT_TRUE(controller->loadInterface(&error)) << error;
+
+    kit::Application& app = kit::Application::sharedApplication();
+    app.resetForTesting();
+    app.setDelegate(controller.get());
+    app.setTerminationHandler([this] { terminated = true; });
+    app.setModalObserver([this](kit::Window& window) {
+        modalTitles.push_back(window.title());
+        const auto it = m_answers.find(window.title());
+        ASSERT_NE(it, m_answers.end()) << "nobody answers the modal window \"" << window.title() << "\"";
+        it->second(window);
+    });
+    kit::Alert::setResponder([this](const kit::Alert& alert) {
+        alerts.push_back(alert);
+        return int(kit::NSAlertDefaultReturn);
+    });
+}
+
+void ControllerTest::TearDown()
+{
+    kit::Alert::setResponder(nullptr);
+    kit::Application::sharedApplication().resetForTesting();
+    controller.reset();
+    directory.reset();
+    KitTest::TearDown();
+}
+
+void ControllerTest::answerModal(const std::string& title, std::function<void(kit::Window&)> answer)
+{
+    m_answers[title] = std::move(answer);
+}
+
+players::BuiltinPlayer& ControllerTest::player()
+{
+    return *static_cast<players::BuiltinPlayer*>(directory->player());
+}
+
+namespace {
+QAbstractButton* findButton(kit::Window& window, const std::string& objectName)
+{
+    auto* button = window.widget()->findChild<QAbstractButton*>(QString::fromStdString(objectName));
+    EXPECT_NE(button, nullptr) << objectName;
+    return button;
+}
+} // namespace
+
+void clickButton(kit::Window& window, const std::string& objectName)
+{
+    if (QAbstractButton* button = findButton(window, objectName))
+        button->click();
+}
+
+void setCheckbox(kit::Window& window, const std::string& objectName, bool on)
+{
+    if (QAbstractButton* button = findButton(window, objectName))
+        button->setChecked(on);
+}

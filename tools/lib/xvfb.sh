@@ -1,0 +1,68 @@
+# Helpers for running Zintara on a private virtual X display. Source it,
+# then call xvfb_start; everything started is stopped when the shell exits.
+
+xvfb_work=$(mktemp -d)
+xvfb_pid=""
+app_pid=""
+
+xvfb_cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$xvfb_work"
+}
+trap xvfb_cleanup EXIT
+
+# Starts Xvfb on a free display and exports DISPLAY.
+xvfb_start() {
+  Xvfb -displayfd 3 -screen 0 1024x600x24 -nolisten tcp 3>"$xvfb_work/display" >"$xvfb_work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 1 100); do [ -s "$xvfb_work/display" ] && break; sleep 0.1; done
+  local number
+  number=$(tr -dc '0-9' <"$xvfb_work/display")
+  if [ -z "$number" ]; then
+    echo "Xvfb did not start:" >&2; cat "$xvfb_work/xvfb.log" >&2; return 1
+  fi
+  export DISPLAY=":$number"
+}
+
+# Starts a program in the background with a fresh home folder; its output
+# goes to $xvfb_work/app.log and its home is $xvfb_work/home.
+app_start() {
+  mkdir -p "$xvfb_work/home/.config" "$xvfb_work/runtime"; chmod 700 "$xvfb_work/runtime"
+  HOME="$xvfb_work/home" XDG_CONFIG_HOME="$xvfb_work/home/.config" XDG_RUNTIME_DIR="$xvfb_work/runtime" \
+    QT_QPA_PLATFORM=xcb "$@" >"$xvfb_work/app.log" 2>&1 &
+  app_pid=$!
+}
+
+# Waits up to ten seconds for a mapped window with this exact title and
+# prints its id.
+window_wait() {
+  local id pattern
+  pattern="^$(printf '%s' "$1" | sed 's/[][\\.^$*+?(){}|]/\\&/g')\$"
+  for _ in $(seq 1 100); do
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1)
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  echo "no window \"$1\" appeared" >&2
+  return 1
+}
+
+# Waits up to ten seconds for a window id to be unmapped.
+window_gone() {
+  for _ in $(seq 1 100); do
+    xwininfo -id "$1" 2>/dev/null | grep -q 'IsViewable' || return 0
+    sleep 0.1
+  done
+  echo "window $1 stayed on screen" >&2
+  return 1
+}
+
+# Ends the program with SIGTERM and returns its exit status.
+app_stop() {
+  kill -TERM "$app_pid"
+  local status=0
+  wait "$app_pid" || status=$?
+  app_pid=""
+  return "$status"
+}
