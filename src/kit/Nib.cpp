@@ -224,6 +224,12 @@ bool Nib::load(const std::string& path, std::string* error)
                     menus.push_back(menu);
             }
         }
+        // The file's actions belong to the container, which goes: hand them
+        // to the menus, which stay.
+        if (!menus.empty()) {
+            for (QAction* action : container->findChildren<QAction*>(Qt::FindDirectChildrenOnly))
+                action->setParent(menus.front());
+        }
         for (QMenu* qmenu : menus) {
             qmenu->setParent(nullptr, qmenu->windowFlags());
             auto menu = std::make_unique<Menu>(qmenu, true);
