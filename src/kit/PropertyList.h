@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -70,6 +71,12 @@ std::variant<PlistValue, PlistError> readFile(const std::string& path);
 // Writes atomically: a temporary file beside the target, fsync, rename.
 // False (and the target untouched) on any failure.
 bool writeFileAtomically(const std::string& path, const PlistValue& value);
+
+// Reads the decimal number at the start of `text` ("-2.5e3x" gives -2500)
+// whatever the locale; `used` gets the characters taken, 0 when there is no
+// number (and the result is then 0). Beyond the range of a double the result
+// is an infinity or a zero of the right sign.
+double readDecimal(std::string_view text, std::size_t& used);
 
 } // namespace plist
 } // namespace kit

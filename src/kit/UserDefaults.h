@@ -66,6 +66,12 @@ private:
     bool m_dirty = false;
     std::optional<std::string> m_loadProblem;
     std::shared_ptr<Timer> m_autosave;
+    // The file was there when last loaded or written; if it has gone since,
+    // someone removed it on purpose (the reset command) and the store must
+    // not bring it back.
+    bool m_fileSeen = false;
+    // A file we could neither read nor move aside: never written over.
+    bool m_protectFile = false;
 };
 
 } // namespace kit

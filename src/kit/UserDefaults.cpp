@@ -1,0 +1,382 @@
+#include "kit/UserDefaults.h"
+
+#include "kit/Bundle.h"
+#include "kit/RunLoop.h"
+#include "kit/Timer.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <pwd.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kit {
+
+namespace {
+
+std::unique_ptr<UserDefaults>& sharedSlot()
+{
+    static std::unique_ptr<UserDefaults> defaults;
+    return defaults;
+}
+
+bool pathExists(const std::string& path)
+{
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+// Creates the folder and any missing parents, private to the user as a
+// configuration folder should be.
+bool makeFolders(const std::string& dir)
+{
+    if (dir.empty())
+        return false;
+    struct stat info {};
+    if (::stat(dir.c_str(), &info) == 0)
+        return S_ISDIR(info.st_mode);
+    const std::size_t slash = dir.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !makeFolders(dir.substr(0, slash)))
+        return false;
+    return ::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+std::string_view skipSpace(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\n' || s.front() == '\r'))
+        s.remove_prefix(1);
+    return s;
+}
+
+// The leading decimal integer of a string, as a number's text value reads:
+// "12abc" gives 12, "abc" gives 0; too large clamps.
+std::int64_t leadingInteger(std::string_view s)
+{
+    s = skipSpace(s);
+    bool negative = false;
+    if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    std::int64_t value = 0;
+    for (const char c : s) {
+        if (c < '0' || c > '9')
+            break;
+        const int digit = c - '0';
+        if (value > (std::numeric_limits<std::int64_t>::max() - digit) / 10)
+            return negative ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max();
+        value = value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+// The leading decimal number of a string ("2.5x" gives 2.5), 0 when none.
+double leadingReal(std::string_view s)
+{
+    std::size_t used = 0;
+    return plist::readDecimal(skipSpace(s), used);
+}
+
+std::int64_t truncateToInteger(double d)
+{
+    if (std::isnan(d))
+        return 0;
+    if (d >= 9223372036854775808.0)
+        return std::numeric_limits<std::int64_t>::max();
+    if (d < -9223372036854775808.0)
+        return std::numeric_limits<std::int64_t>::min();
+    return static_cast<std::int64_t>(d);
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::string formatReal(double d)
+{
+    if (std::isnan(d))
+        return "nan";
+    if (std::isinf(d))
+        return d > 0 ? "inf" : "-inf";
+    char buffer[64];
+    const auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, d);
+    return ec == std::errc() ? std::string(buffer, ptr) : std::string("0");
+}
+
+std::string describe(const PlistError& error)
+{
+    if (error.line > 0)
+        return error.message + " (line " + std::to_string(error.line) + ", column " + std::to_string(error.column)
+            + ")";
+    return error.message;
+}
+
+} // namespace
+
+UserDefaults& UserDefaults::standardUserDefaults()
+{
+    auto& slot = sharedSlot();
+    if (!slot)
+        slot = std::make_unique<UserDefaults>(standardPath());
+    return *slot;
+}
+
+void UserDefaults::resetStandardUserDefaults()
+{
+    sharedSlot().reset();
+}
+
+std::string UserDefaults::standardPath()
+{
+    std::string folder;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
+        folder = xdg;
+    } else {
+        std::string home;
+        if (const char* env = std::getenv("HOME"); env && *env)
+            home = env;
+        else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir)
+            home = pw->pw_dir;
+        folder = home + "/.config";
+    }
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    std::string name = Bundle::mainBundle().bundleIdentifier();
+    // The identifier names a file; it must not lead out of the folder.
+    for (char& c : name) {
+        if (c == '/')
+            c = '_';
+    }
+    if (name.empty() || name == "." || name == "..")
+        name = "org.zintara.Zintara";
+    return folder + "/" + name + ".plist";
+}
+
+UserDefaults::UserDefaults(std::string path)
+    : m_path(std::move(path))
+{
+    load();
+}
+
+UserDefaults::~UserDefaults()
+{
+    if (m_autosave)
+        m_autosave->invalidate();
+}
+
+void UserDefaults::load()
+{
+    m_values.clear();
+    if (!pathExists(m_path))
+        return; // a first launch
+    auto parsed = plist::readFile(m_path);
+    std::string reason;
+    if (const auto* error = std::get_if<PlistError>(&parsed)) {
+        reason = describe(*error);
+    } else if (auto* dict = std::get<PlistValue>(parsed).getIf<PlistDictionary>()) {
+        m_values = *dict;
+        m_fileSeen = true;
+        return;
+    } else {
+        reason = "its top level is not a dictionary";
+    }
+
+    // Keep the user's file, out of the way, and start as a first launch.
+    const std::string aside = m_path + ".corrupt";
+    if (::rename(m_path.c_str(), aside.c_str()) == 0) {
+        m_loadProblem = "The preferences file " + m_path + " could not be read: " + reason + ". It was moved to "
+            + aside + " and the settings start afresh.";
+    } else {
+        const std::string why = std::strerror(errno);
+        m_protectFile = true;
+        m_loadProblem = "The preferences file " + m_path + " could not be read: " + reason
+            + ". It could not be moved to " + aside + " either (" + why
+            + "), so it is left as it is and will not be written over; the settings start afresh.";
+    }
+}
+
+std::int64_t UserDefaults::integerForKey(const std::string& key) const
+{
+    const auto it = m_values.find(key);
+    if (it == m_values.end())
+        return 0;
+    const PlistValue::Variant& v = it->second.variant();
+    if (const auto* i = std::get_if<std::int64_t>(&v))
+        return *i;
+    if (const auto* d = std::get_if<double>(&v))
+        return truncateToInteger(*d);
+    if (const auto* b = std::get_if<bool>(&v))
+        return *b ? 1 : 0;
+    if (const auto* s = std::get_if<std::string>(&v))
+        return leadingInteger(*s);
+    return 0;
+}
+
+float UserDefaults::floatForKey(const std::string& key) const
+{
+    const auto it = m_values.find(key);
+    if (it == m_values.end())
+        return 0.0f;
+    const PlistValue::Variant& v = it->second.variant();
+    if (const auto* d = std::get_if<double>(&v))
+        return static_cast<float>(*d);
+    if (const auto* i = std::get_if<std::int64_t>(&v))
+        return static_cast<float>(*i);
+    if (const auto* b = std::get_if<bool>(&v))
+        return *b ? 1.0f : 0.0f;
+    if (const auto* s = std::get_if<std::string>(&v))
+        return static_cast<float>(leadingReal(*s));
+    return 0.0f;
+}
+
+bool UserDefaults::boolForKey(const std::string& key) const
+{
+    const auto it = m_values.find(key);
+    if (it == m_values.end())
+        return false;
+    const PlistValue::Variant& v = it->second.variant();
+    if (const auto* b = std::get_if<bool>(&v))
+        return *b;
+    if (const auto* i = std::get_if<std::int64_t>(&v))
+        return *i != 0;
+    if (const auto* d = std::get_if<double>(&v))
+        return *d != 0.0 && !std::isnan(*d);
+    if (const auto* s = std::get_if<std::string>(&v)) {
+        std::string_view text = skipSpace(*s);
+        while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n'))
+            text.remove_suffix(1);
+        for (const char* yes : {"yes", "true", "y", "t"}) {
+            if (equalsIgnoringCase(text, yes))
+                return true;
+        }
+        return leadingReal(text) != 0.0;
+    }
+    return false;
+}
+
+std::optional<std::string> UserDefaults::stringForKey(const std::string& key) const
+{
+    const auto it = m_values.find(key);
+    if (it == m_values.end())
+        return std::nullopt;
+    const PlistValue::Variant& v = it->second.variant();
+    if (const auto* s = std::get_if<std::string>(&v))
+        return *s;
+    if (const auto* i = std::get_if<std::int64_t>(&v))
+        return std::to_string(*i);
+    if (const auto* d = std::get_if<double>(&v))
+        return formatReal(*d);
+    if (const auto* b = std::get_if<bool>(&v))
+        return std::string(*b ? "1" : "0");
+    return std::nullopt;
+}
+
+std::optional<PlistValue> UserDefaults::objectForKey(const std::string& key) const
+{
+    const auto it = m_values.find(key);
+    if (it == m_values.end())
+        return std::nullopt;
+    return it->second;
+}
+
+void UserDefaults::setInteger(std::int64_t value, const std::string& key)
+{
+    setObject(PlistValue(value), key);
+}
+
+void UserDefaults::setFloat(float value, const std::string& key)
+{
+    // Keep the float's own shortest text (0.1f is stored as 0.1, not
+    // 0.100000001490116), unless that would not read back as the same float.
+    double stored = value;
+    char buffer[32];
+    if (std::isfinite(value)) {
+        const auto [ptr, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+        double shortest = 0;
+        if (ec == std::errc() && std::from_chars(buffer, ptr, shortest).ec == std::errc()
+            && static_cast<float>(shortest) == value)
+            stored = shortest;
+    }
+    setObject(PlistValue(stored), key);
+}
+
+void UserDefaults::setBool(bool value, const std::string& key)
+{
+    setObject(PlistValue(value), key);
+}
+
+void UserDefaults::setObject(const PlistValue& value, const std::string& key)
+{
+    const auto it = m_values.find(key);
+    if (it != m_values.end() && it->second == value && !(value.is<double>() && std::isnan(value.get<double>())))
+        return;
+    m_values.insert_or_assign(key, value);
+    changed();
+}
+
+void UserDefaults::removeObjectForKey(const std::string& key)
+{
+    if (m_values.erase(key) > 0)
+        changed();
+}
+
+void UserDefaults::changed()
+{
+    m_dirty = true;
+    if (m_autosave && m_autosave->isValid())
+        return; // the pending write takes this change along
+    // The first change arms the write; later ones ride along, so a stream of
+    // changes still reaches the file every few seconds. All three modes: a
+    // menu being tracked or a modal window must not hold the save up.
+    m_autosave = std::make_shared<Timer>(kAutosaveDelay, [this](Timer&) { synchronize(); }, false);
+    RunLoop& loop = RunLoop::main();
+    loop.addTimer(m_autosave, RunLoopMode::Default);
+    loop.addTimer(m_autosave, RunLoopMode::EventTracking);
+    loop.addTimer(m_autosave, RunLoopMode::ModalPanel);
+}
+
+bool UserDefaults::synchronize()
+{
+    if (m_autosave) {
+        m_autosave->invalidate();
+        m_autosave.reset();
+    }
+    if (m_fileSeen && !pathExists(m_path)) {
+        // Removed behind our back: that is how the settings are reset. Follow
+        // it instead of writing the old values back.
+        m_fileSeen = false;
+        m_values.clear();
+        m_dirty = false;
+        return true;
+    }
+    if (!m_dirty)
+        return true;
+    if (m_protectFile) {
+        if (pathExists(m_path))
+            return false;
+        m_protectFile = false; // its owner has dealt with it
+    }
+    const std::size_t slash = m_path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !makeFolders(m_path.substr(0, slash)))
+        return false;
+    if (!plist::writeFileAtomically(m_path, PlistValue(m_values)))
+        return false;
+    m_dirty = false;
+    m_fileSeen = true;
+    return true;
+}
+
+} // namespace kit
