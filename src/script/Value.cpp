@@ -1,5 +1,9 @@
 #include "script/Value.h"
 
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
 namespace script {
 
 Value Value::boolean(bool b)
@@ -52,6 +56,55 @@ constexpr std::uint32_t fourCC(const char (&s)[5])
 }
 } // namespace
 
+std::string Value::formatReal(double d)
+{
+    if (std::isnan(d))
+        return "NaN";
+    if (std::isinf(d))
+        return d < 0 ? "-Infinity" : "Infinity";
+    if (d == 0.0)
+        return "0.0";
+
+    // Round to twelve significant digits first, so the choice of form sees
+    // the number as it will be written (9999.9999999999 is 1.0E+4).
+    char buf[40];
+    auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(d), std::chars_format::scientific, 11);
+    std::string_view sci(buf, static_cast<std::size_t>(res.ptr - buf)); // d.dddddddddddde±xx
+    std::size_t e = sci.find('e');
+    std::string digits;
+    digits += sci[0];
+    digits.append(sci.substr(2, e - 2));
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    int exponent = std::atoi(std::string(sci.substr(e + 1)).c_str());
+
+    std::string out = d < 0 ? "-" : "";
+    bool small = exponent < -4 || (exponent == -4 && digits == "1");
+    if (exponent >= 4 || small) {
+        out += digits[0];
+        out += '.';
+        out += digits.size() > 1 ? digits.substr(1) : "0";
+        out += exponent < 0 ? "E-" : "E+";
+        out += std::to_string(std::abs(exponent));
+    } else if (exponent >= 0) {
+        std::size_t intDigits = static_cast<std::size_t>(exponent) + 1;
+        if (digits.size() <= intDigits) {
+            out += digits;
+            out.append(intDigits - digits.size(), '0');
+            out += ".0";
+        } else {
+            out += digits.substr(0, intDigits);
+            out += '.';
+            out += digits.substr(intDigits);
+        }
+    } else {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-exponent - 1), '0');
+        out += digits;
+    }
+    return out;
+}
+
 std::uint32_t Value::typeCode() const
 {
     switch (type()) {
@@ -71,7 +124,7 @@ std::optional<std::string> Value::stringValue() const
     switch (type()) {
     case Type::Boolean: return asBoolean() ? "true" : "false";
     case Type::Integer: return std::to_string(asInteger());
-    case Type::Real: return std::to_string(asReal()); // TODO(engine): the platform's real form
+    case Type::Real: return formatReal(asReal());
     case Type::Text: return asText();
     case Type::Constant: return asConstant().name;
     case Type::Missing:

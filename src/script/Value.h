@@ -51,6 +51,11 @@ public:
 
     friend bool operator==(const Value&, const Value&) = default;
 
+    // The text form of a real: twelve significant digits at most, always a
+    // fraction ("100.0"), exponent form from 1.0E+4 up and from 1.0E-4 down
+    // ("1.0E-5", "1.5E+20").
+    static std::string formatReal(double d);
+
 private:
     std::variant<std::monostate, bool, std::int64_t, double, std::string, Constant, ObjectSpecifier> m_v;
 };

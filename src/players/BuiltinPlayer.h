@@ -1,0 +1,61 @@
+#pragma once
+
+#include "players/Library.h"
+#include "players/VirtualPlayer.h"
+#include "script/ScriptableApplication.h"
+
+#include <cstdint>
+#include <string>
+
+namespace players {
+
+// The virtual player as a scriptable application. Its object model:
+//
+//   application: name, player state (playing | paused | stopped),
+//     player position (seconds, settable), current track, current playlist,
+//     playlist elements (just one), track elements (those of the playlist)
+//   playlist: name, index, shuffle (settable), song repeat (off | one | all,
+//     settable), track elements by index (negative from the end) or name
+//   track: name, artist, album (settable texts), track number, track count,
+//     duration (seconds), rating (0..100, settable, clamped), index
+//
+// `current track` and `current playlist` resolve to object specifiers
+// (`track 3 of playlist 1`, `playlist 1`); without a current track they are
+// error -1728, as is a track index past either end.
+// Commands: play (optionally a track), pause, playpause, stop, next track,
+// previous track, quit, and launch / activate (which only start it).
+class BuiltinPlayer : public script::ScriptableApplication {
+public:
+    BuiltinPlayer(std::string name, Library library, std::uint32_t shuffleSeed);
+
+    VirtualPlayer& player() { return m_player; }
+
+    std::string name() const override { return m_player.applicationName(); }
+    const script::Dictionary& dictionary() const override;
+    bool isRunning() const override { return m_player.isRunning(); }
+    void launch() override { m_player.launch(); }
+
+    script::Result<script::Value> get(const script::ObjectSpecifier& object) override;
+    script::Result<script::Value> set(const script::ObjectSpecifier& object, const script::Value& value) override;
+    script::Result<bool> exists(const script::ObjectSpecifier& object) override;
+    script::Result<script::Value> command(const std::string& term,
+        const std::optional<script::ObjectSpecifier>& directObject) override;
+
+private:
+    // An object of the model: the application, the playlist or a track.
+    struct Target {
+        enum class Kind { Application, Playlist, Track };
+        Kind kind = Kind::Application;
+        std::size_t track = 0; // 1-based, for Kind::Track
+    };
+
+    script::Result<Target> resolve(const std::vector<script::Reference>& path, std::size_t steps);
+    std::optional<Target> step(const Target& from, const script::Reference& ref);
+    script::Result<script::Value> property(const Target& target, const std::string& term);
+    script::Value objectValue(const Target& target) const;
+    script::Error notRunning() const;
+
+    VirtualPlayer m_player;
+};
+
+} // namespace players

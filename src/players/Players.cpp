@@ -1,1 +1,0 @@
-// Scriptable applications live here.

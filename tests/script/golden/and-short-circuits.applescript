@@ -1,0 +1,1 @@
+return false and (1 / 0 = 1)

@@ -1,0 +1,1 @@
+return "" & (2.5 as integer) & " " & (3.5 as integer) & " " & ("42" as number) & " " & (7 as real) & " " & (1 as text) & " " & ("TRUE" as boolean)

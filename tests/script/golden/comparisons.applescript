@@ -1,0 +1,1 @@
+return (3 = 3.0) and ("ABC" is "abc") and (2 is not 3) and (2 is less than 3) and ("b" > "a") and not (1 ≥ 2) and (3 is greater than or equal to 3) and (4 ≠ "4") and ("10" < 9)

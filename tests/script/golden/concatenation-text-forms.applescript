@@ -1,0 +1,1 @@
+tell application "iTunes" to return "state: " & player state & ", " & true & ", " & missing value & ", " & -4

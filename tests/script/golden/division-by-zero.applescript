@@ -1,0 +1,2 @@
+set d to 0
+return 1 / d

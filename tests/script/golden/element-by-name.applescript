@@ -1,0 +1,1 @@
+tell application "iTunes" to return artist of the track "intro" of the current playlist

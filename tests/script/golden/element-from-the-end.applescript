@@ -1,0 +1,1 @@
+tell application "iTunes" to return name of track -1 of current playlist

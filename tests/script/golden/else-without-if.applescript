@@ -1,0 +1,2 @@
+else
+return 1

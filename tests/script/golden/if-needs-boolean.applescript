@@ -1,0 +1,1 @@
+if "yes" then return 1

@@ -1,0 +1,3 @@
+if true then
+return 1
+end tell

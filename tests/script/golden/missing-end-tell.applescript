@@ -1,0 +1,2 @@
+tell application "iTunes"
+play

@@ -1,0 +1,1 @@
+return 5 mod 0.0

@@ -1,0 +1,2 @@
+if 1 < 2 then return "less"
+return "not less"

@@ -1,0 +1,2 @@
+return "first"
+return "second"

@@ -1,0 +1,1 @@
+tell application "iTunes" to get player state

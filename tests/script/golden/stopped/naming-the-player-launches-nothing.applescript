@@ -1,0 +1,3 @@
+tell application "iTunes"
+set x to application "iTunes"
+end tell

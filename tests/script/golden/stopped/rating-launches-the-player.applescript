@@ -1,0 +1,1 @@
+tell application "itunes" to set rating of current track to 60

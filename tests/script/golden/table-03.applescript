@@ -1,0 +1,7 @@
+tell application "System Events"
+if exists process "iTunes" then
+tell application "iTunes"
+return album of current track
+end tell
+end if
+end tell

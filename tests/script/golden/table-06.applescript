@@ -1,0 +1,7 @@
+tell application "System Events"
+if exists process "iTunes" then
+tell application "iTunes"
+return artist of track ((get index of current track) + 1) of current playlist
+end tell
+end if
+end tell

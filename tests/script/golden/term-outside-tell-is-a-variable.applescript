@@ -1,0 +1,2 @@
+set name to "plain"
+return name

@@ -1,0 +1,1 @@
+tell application "System Events" to return application process "iTunes" exists and (exists process "iTunes")

@@ -1,0 +1,5 @@
+tell application "iTunes"
+tell application "System Events"
+play
+end tell
+end tell

@@ -1,0 +1,2 @@
+set a to 1
+return b

@@ -1,0 +1,2 @@
+set x to 1
+return x 2

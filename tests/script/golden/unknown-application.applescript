@@ -1,0 +1,1 @@
+tell application "Nowhere" to play
