@@ -3,7 +3,7 @@
 #include "script/TextNumbers.h"
 
 #include <cmath>
-#include <limits>
+#include <algorithm>
 
 namespace script::operators {
 

@@ -66,7 +66,7 @@ bool overflows(std::string_view literal)
 
 // Longest prefix of s that reads as an unsigned decimal number; empty if
 // none does.
-std::string_view numberPrefix(std::string_view s, bool allowFraction)
+std::string_view numberPrefix(std::string_view s)
 {
     std::size_t i = 0;
     std::size_t digits = 0;
@@ -74,7 +74,7 @@ std::string_view numberPrefix(std::string_view s, bool allowFraction)
         ++i;
         ++digits;
     }
-    if (allowFraction && i < s.size() && s[i] == '.') {
+    if (i < s.size() && s[i] == '.') {
         std::size_t j = i + 1;
         std::size_t fraction = 0;
         while (j < s.size() && isDigit(s[j])) {
@@ -88,7 +88,7 @@ std::string_view numberPrefix(std::string_view s, bool allowFraction)
     }
     if (digits == 0)
         return {};
-    if (allowFraction && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         std::size_t j = i + 1;
         if (j < s.size() && (s[j] == '+' || s[j] == '-'))
             ++j;
@@ -141,7 +141,7 @@ double doubleValue(std::string_view text)
 {
     std::string_view s = skipBlanks(text);
     bool negative = takeSign(s);
-    std::string_view literal = numberPrefix(s, true);
+    std::string_view literal = numberPrefix(s);
     if (literal.empty())
         return 0.0;
     double value = decimalToDouble(literal);
