@@ -1,0 +1,229 @@
+#include "kit/Image.h"
+
+#include "kit/Bundle.h"
+#include "kit/GraphicsContext.h"
+#include "kit/QtBridge.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <cmath>
+#include <map>
+#include <vector>
+
+namespace kit {
+
+namespace {
+// Our bitmaps claim 72 dots per inch so a font's points are the image's
+// points, as on the platform this drawing model comes from.
+constexpr int kDotsPerMeterAt72 = 2835;
+
+// Pixels beyond this edge length are refused: a bitmap must stay within what
+// the painting system can address.
+constexpr double kMaxPixels = 32767.0;
+
+std::map<std::string, std::unique_ptr<Image>>& namedCache()
+{
+    static auto* cache = new std::map<std::string, std::unique_ptr<Image>>;
+    return *cache;
+}
+
+QImage makeBitmap(Size size, double scale)
+{
+    if (!(scale > 0.0) || !std::isfinite(scale))
+        scale = 1.0;
+    const double w = std::ceil(std::max(0.0, size.width) * scale);
+    const double h = std::ceil(std::max(0.0, size.height) * scale);
+    if (!(w >= 1.0) || !(h >= 1.0) || w > kMaxPixels || h > kMaxPixels)
+        return QImage();
+    QImage image(static_cast<int>(w), static_cast<int>(h), QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return image;
+    image.fill(Qt::transparent);
+    image.setDevicePixelRatio(scale);
+    image.setDotsPerMeterX(kDotsPerMeterAt72);
+    image.setDotsPerMeterY(kDotsPerMeterAt72);
+    return image;
+}
+} // namespace
+
+struct Image::Focus {
+    QPainter painter;
+    std::unique_ptr<GraphicsContext> context;
+};
+
+Image::Image()
+    : m_bitmap(std::make_unique<QImage>())
+{
+}
+
+Image::Image(Size size, double scale)
+    : m_size{std::max(0.0, size.width), std::max(0.0, size.height)}
+    , m_bitmap(std::make_unique<QImage>(makeBitmap(size, scale)))
+{
+}
+
+Image::~Image()
+{
+    if (m_focus)
+        unlockFocus();
+}
+
+Image* Image::imageNamed(const std::string& name)
+{
+    const std::optional<std::string> path = Bundle::mainBundle().pathForResource(name);
+    if (!path)
+        return nullptr;
+    auto& cache = namedCache();
+    if (auto it = cache.find(*path); it != cache.end())
+        return it->second.get();
+
+    QImage base(QString::fromStdString(*path));
+    QImage dense;
+    const auto dot = name.rfind('.');
+    if (dot != std::string::npos) {
+        const std::string twinName = name.substr(0, dot) + "@2x" + name.substr(dot);
+        if (const auto twinPath = Bundle::mainBundle().pathForResource(twinName))
+            dense = QImage(QString::fromStdString(*twinPath));
+    }
+    if (base.isNull() && dense.isNull())
+        return nullptr;
+
+    std::unique_ptr<Image> image(new Image);
+    if (!base.isNull()) {
+        base = base.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        base.setDevicePixelRatio(1.0);
+        image->m_size = Size{double(base.width()), double(base.height())};
+        *image->m_bitmap = base;
+    }
+    if (!dense.isNull()) {
+        dense = dense.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        dense.setDevicePixelRatio(2.0);
+        if (base.isNull()) {
+            image->m_size = Size{dense.width() / 2.0, dense.height() / 2.0};
+            *image->m_bitmap = dense;
+        } else {
+            image->m_hiDensity = std::make_unique<QImage>(dense);
+        }
+    }
+    Image* result = image.get();
+    cache.emplace(*path, std::move(image));
+    return result;
+}
+
+void Image::clearNamedImageCache()
+{
+    namedCache().clear();
+}
+
+double Image::scale() const
+{
+    const QImage& densest = m_hiDensity ? *m_hiDensity : *m_bitmap;
+    return densest.isNull() ? 1.0 : densest.devicePixelRatio();
+}
+
+const QImage& Image::bitmap() const
+{
+    return m_hiDensity ? *m_hiDensity : *m_bitmap;
+}
+
+const QImage& Image::bitmapForScale(double scale) const
+{
+    if (m_hiDensity && scale > m_bitmap->devicePixelRatio())
+        return *m_hiDensity;
+    return *m_bitmap;
+}
+
+int Image::pixelsWide() const
+{
+    return bitmap().width();
+}
+
+int Image::pixelsHigh() const
+{
+    return bitmap().height();
+}
+
+void Image::lockFocus()
+{
+    if (m_focus || m_bitmap->isNull()) {
+        // Nothing to draw into (an empty image): drawing goes nowhere, but
+        // lock and unlock still pair up.
+        if (!m_focus)
+            m_focus = std::make_unique<Focus>();
+        return;
+    }
+    m_focus = std::make_unique<Focus>();
+    QPainter& painter = m_focus->painter;
+    painter.begin(m_bitmap.get());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    GraphicsContext::flip(painter, m_size.height);
+    m_focus->context = std::make_unique<GraphicsContext>(painter);
+}
+
+void Image::unlockFocus()
+{
+    if (!m_focus)
+        return;
+    m_focus->context.reset();
+    if (m_focus->painter.isActive())
+        m_focus->painter.end();
+    m_focus.reset();
+}
+
+void Image::drawAtPoint(Point point, Rect from, CompositingOperation operation, double fraction) const
+{
+    const Rect source = from.isEmpty() ? Rect(Point{}, m_size) : from;
+    drawInRect(Rect(point, source.size), source, operation, fraction);
+}
+
+void Image::drawInRect(Rect rect, Rect from, CompositingOperation operation, double fraction) const
+{
+    GraphicsContext* context = GraphicsContext::current();
+    if (!context || rect.isEmpty() || !(fraction > 0.0))
+        return;
+    const Rect whole(Point{}, m_size);
+    const Rect source = from.isEmpty() ? whole : from;
+    const Rect visible = source.intersection(whole);
+    if (visible.isEmpty())
+        return;
+    // Only the part of the source inside the image is drawn, where it would
+    // have landed had the whole source been drawn.
+    const double sx = rect.width() / source.width();
+    const double sy = rect.height() / source.height();
+    const Rect target(rect.x() + (visible.x() - source.x()) * sx, rect.y() + (visible.y() - source.y()) * sy,
+                      visible.width() * sx, visible.height() * sy);
+
+    QPainter& painter = context->painter();
+    const QImage& bits = bitmapForScale(context->scale());
+    if (bits.isNull() || painter.device() == static_cast<const QPaintDevice*>(&bits))
+        return; // an image cannot be drawn into itself
+    const double s = bits.devicePixelRatio();
+    const QRectF pixels(visible.x() * s, (m_size.height - visible.maxY()) * s, visible.width() * s,
+                        visible.height() * s);
+
+    PainterStateScope state(painter, toQtMode(operation), painter.opacity() * std::min(fraction, 1.0));
+    // The context is y-up; bitmaps are stored top row first. Draw through a
+    // local transform that turns the image upright in the target rectangle.
+    const QTransform saved = painter.worldTransform();
+    painter.setWorldTransform(QTransform(1.0, 0.0, 0.0, -1.0, target.x(), target.maxY()) * saved);
+    painter.drawImage(QRectF(0.0, 0.0, target.width(), target.height()), bits, pixels);
+    painter.setWorldTransform(saved);
+}
+
+Color Image::colorAtPixel(int x, int y) const
+{
+    const QImage& bits = bitmap();
+    if (x < 0 || y < 0 || x >= bits.width() || y >= bits.height())
+        return Color::clearColor();
+    const QColor c = bits.pixelColor(x, bits.height() - 1 - y);
+    return Color::colorWithDeviceRed(c.redF(), c.greenF(), c.blueF(), c.alphaF());
+}
+
+bool Image::writePNG(const std::string& path) const
+{
+    return bitmap().save(QString::fromStdString(path), "PNG");
+}
+
+} // namespace kit

@@ -1,0 +1,350 @@
+#include "kit/View.h"
+
+#include "kit/GraphicsContext.h"
+#include "kit/Image.h"
+
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QWidget>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kit {
+
+// The widget that shows a view: it turns Qt's paint and mouse events into the
+// view's calls.
+class ViewWidget final : public QWidget {
+public:
+    explicit ViewWidget(View* view)
+        : m_view(view)
+    {
+    }
+
+    View* view() const { return m_view; }
+    void detach() { m_view = nullptr; }
+    // A view may be discarded by its own event handler (a click that rebuilds
+    // the status item); its widget then goes once the event is over.
+    bool isDelivering() const { return m_delivering > 0; }
+
+    static View* viewOf(QWidget* widget)
+    {
+        auto* vw = dynamic_cast<ViewWidget*>(widget);
+        return vw ? vw->m_view : nullptr;
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        if (!m_view)
+            return;
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        GraphicsContext::flip(painter, height());
+        GraphicsContext context(painter);
+        m_view->paintInto(m_view->bounds());
+    }
+
+    void mousePressEvent(QMouseEvent* event) override { deliver(event, &View::mouseDown); }
+    void mouseReleaseEvent(QMouseEvent* event) override { deliver(event, &View::mouseUp); }
+    void mouseDoubleClickEvent(QMouseEvent* event) override { deliver(event, &View::mouseDown); }
+
+    void mouseMoveEvent(QMouseEvent* event) override
+    {
+        if (m_view)
+            m_view->trackPointer(toView(event->position()), true);
+        QWidget::mouseMoveEvent(event);
+    }
+
+    void enterEvent(QEnterEvent* event) override
+    {
+        if (m_view)
+            m_view->trackPointer(toView(event->position()), true);
+    }
+
+    void leaveEvent(QEvent*) override
+    {
+        if (m_view)
+            m_view->trackPointer(Point{}, false);
+    }
+
+    void resizeEvent(QResizeEvent*) override
+    {
+        if (!m_view)
+            return;
+        // A layout may size the widget; the view's frame follows it.
+        Size& size = m_view->m_frame.size;
+        if (std::lround(size.width) != width())
+            size.width = width();
+        if (std::lround(size.height) != height())
+            size.height = height();
+        // Subviews keep their distance from the bottom edge.
+        for (QObject* child : children()) {
+            if (View* sub = viewOf(qobject_cast<QWidget*>(child)))
+                sub->placeWidget();
+        }
+    }
+
+    bool event(QEvent* event) override
+    {
+        if (m_view && (event->type() == QEvent::ParentChange || event->type() == QEvent::Show)) {
+            if (event->type() == QEvent::ParentChange)
+                m_view->placeWidget();
+            const QWidget* top = parentWidget() ? window() : nullptr;
+            if (event->type() == QEvent::Show)
+                top = window();
+            if (top != m_view->m_lastWindow) {
+                m_view->m_lastWindow = top;
+                if (top)
+                    m_view->viewDidMoveToWindow();
+            }
+        }
+        return QWidget::event(event);
+    }
+
+private:
+    Point toView(QPointF p) const { return Point{p.x(), height() - p.y()}; }
+
+    void deliver(QMouseEvent* event, void (View::*handler)(const Event&))
+    {
+        if (!m_view) {
+            event->ignore();
+            return;
+        }
+        Event e;
+        e.locationInView = toView(event->position());
+        e.clickCount = event->type() == QEvent::MouseButtonDblClick ? 2 : 1;
+        m_view->m_passedOn = false;
+        ++m_delivering;
+        (m_view->*handler)(e);
+        --m_delivering;
+        if (m_view && m_view->m_passedOn)
+            event->ignore();
+        else
+            event->accept();
+    }
+
+    View* m_view;
+    int m_delivering = 0;
+};
+
+struct View::Handle {
+    QPointer<ViewWidget> widget;
+};
+
+View::View(Rect frame)
+    : m_frame(frame)
+    , m_handle(std::make_unique<Handle>())
+{
+    m_handle->widget = new ViewWidget(this);
+    m_handle->widget->setAttribute(Qt::WA_NoSystemBackground);
+    placeWidget();
+}
+
+View::~View()
+{
+    if (ViewWidget* widget = m_handle->widget.data()) {
+        widget->detach();
+        // Subviews' widgets go with this one; their views stay, widgetless.
+        if (widget->isDelivering()) {
+            widget->hide();
+            widget->deleteLater();
+        } else {
+            delete widget;
+        }
+    }
+}
+
+QWidget* View::widget() const
+{
+    return m_handle->widget.data();
+}
+
+void View::placeWidget()
+{
+    QWidget* widget = m_handle->widget.data();
+    if (!widget)
+        return;
+    const int w = static_cast<int>(std::lround(std::max(0.0, m_frame.width())));
+    const int h = static_cast<int>(std::lround(std::max(0.0, m_frame.height())));
+    if (QWidget* parent = widget->parentWidget()) {
+        const int x = static_cast<int>(std::lround(m_frame.x()));
+        const int top = static_cast<int>(std::lround(parent->height() - m_frame.maxY()));
+        widget->setGeometry(x, top, w, h);
+    } else {
+        // A top-level widget's place on screen belongs to its window.
+        widget->resize(w, h);
+    }
+    // Subviews keep their distance from the bottom edge. (Qt holds a hidden
+    // widget's resize event back, so this cannot wait for it.)
+    for (QObject* child : widget->children()) {
+        if (View* sub = ViewWidget::viewOf(qobject_cast<QWidget*>(child)))
+            sub->placeWidget();
+    }
+}
+
+void View::setFrame(Rect frame)
+{
+    m_frame = frame;
+    placeWidget();
+}
+
+void View::setFrameSize(Size size)
+{
+    setFrame(Rect(m_frame.origin, size));
+}
+
+View* View::superview() const
+{
+    QWidget* widget = m_handle->widget.data();
+    return widget ? ViewWidget::viewOf(widget->parentWidget()) : nullptr;
+}
+
+void View::addSubview(View* view)
+{
+    QWidget* mine = widget();
+    QWidget* theirs = view ? view->widget() : nullptr;
+    if (!mine || !theirs || view == this)
+        return;
+    theirs->setParent(mine);
+    view->placeWidget();
+    theirs->show();
+}
+
+void View::removeFromSuperview()
+{
+    if (QWidget* widget = m_handle->widget.data(); widget && widget->parentWidget()) {
+        widget->hide();
+        widget->setParent(nullptr);
+    }
+}
+
+bool View::isWindowVisible() const
+{
+    const QWidget* widget = m_handle->widget.data();
+    return widget && widget->window()->isVisible();
+}
+
+void View::setNeedsDisplay(bool flag)
+{
+    m_needsDisplay = flag;
+    if (flag) {
+        if (QWidget* widget = m_handle->widget.data())
+            widget->update();
+    }
+}
+
+void View::display()
+{
+    QWidget* widget = m_handle->widget.data();
+    if (widget && widget->isVisible())
+        widget->repaint();
+}
+
+void View::drawRect(Rect)
+{
+}
+
+void View::paintInto(Rect dirty)
+{
+    m_needsDisplay = false;
+    drawRect(dirty);
+}
+
+void View::mouseDown(const Event& event)
+{
+    if (View* next = superview())
+        next->mouseDown(event);
+    else
+        m_passedOn = true;
+}
+
+void View::mouseUp(const Event& event)
+{
+    if (View* next = superview())
+        next->mouseUp(event);
+    else
+        m_passedOn = true;
+}
+
+void View::mouseEntered(const Event&)
+{
+}
+
+void View::mouseExited(const Event&)
+{
+}
+
+int View::addTrackingRect(Rect rect)
+{
+    const int tag = m_nextTrackingTag++;
+    m_trackingRects.push_back({tag, rect, false});
+    if (QWidget* widget = m_handle->widget.data())
+        widget->setMouseTracking(true);
+    return tag;
+}
+
+void View::removeTrackingRect(int tag)
+{
+    std::erase_if(m_trackingRects, [tag](const TrackingRect& t) { return t.tag == tag; });
+}
+
+void View::trackPointer(Point location, bool present)
+{
+    // Collect first: a handler may add or remove tracking rectangles.
+    std::vector<std::pair<bool, Event>> calls;
+    for (TrackingRect& t : m_trackingRects) {
+        const bool inside = present && t.rect.contains(location);
+        if (inside != t.inside) {
+            t.inside = inside;
+            calls.push_back({inside, Event{location, 0}});
+        }
+    }
+    for (const auto& [entered, event] : calls) {
+        if (entered)
+            mouseEntered(event);
+        else
+            mouseExited(event);
+    }
+}
+
+double View::backingScaleFactor() const
+{
+    const QWidget* widget = m_handle->widget.data();
+    return widget ? widget->devicePixelRatioF() : 1.0;
+}
+
+std::unique_ptr<Image> View::renderedImage(double scale)
+{
+    auto image = std::make_unique<Image>(bounds().size, scale);
+    image->lockFocus();
+    paintInto(bounds());
+    renderSubviews();
+    image->unlockFocus();
+    return image;
+}
+
+void View::renderSubviews()
+{
+    QWidget* widget = m_handle->widget.data();
+    GraphicsContext* context = GraphicsContext::current();
+    if (!widget || !context)
+        return;
+    for (QObject* child : widget->children()) {
+        auto* childWidget = qobject_cast<QWidget*>(child);
+        View* sub = ViewWidget::viewOf(childWidget);
+        if (!sub || childWidget->isHidden())
+            continue;
+        QPainter& painter = context->painter();
+        const QTransform saved = painter.worldTransform();
+        painter.translate(sub->m_frame.x(), sub->m_frame.y());
+        sub->paintInto(sub->bounds());
+        sub->renderSubviews();
+        painter.setWorldTransform(saved);
+    }
+}
+
+} // namespace kit
