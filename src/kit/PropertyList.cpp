@@ -1,5 +1,7 @@
 #include "kit/PropertyList.h"
 
+#include "kit/AsciiText.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -124,22 +126,6 @@ std::string_view trim(std::string_view s)
     return s;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = char(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 
 // Thrown only inside the parser and caught at its entry point, so the
 // recursive descent can bail out from any depth.

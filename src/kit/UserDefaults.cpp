@@ -1,5 +1,6 @@
 #include "kit/UserDefaults.h"
 
+#include "kit/AsciiText.h"
 #include "kit/Bundle.h"
 #include "kit/RunLoop.h"
 #include "kit/Timer.h"
@@ -93,17 +94,6 @@ std::int64_t truncateToInteger(double d)
     return static_cast<std::int64_t>(d);
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 std::string formatReal(double d)
 {

@@ -1,22 +1,8 @@
 #include "players/PlayerDirectory.h"
 
+#include "script/Terminology.h"
+
 namespace players {
-
-namespace {
-
-bool sameName(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 PlayerDirectory::PlayerDirectory() = default;
 
@@ -27,9 +13,9 @@ void PlayerDirectory::setPlayer(std::unique_ptr<script::ScriptableApplication> p
 
 script::ScriptableApplication* PlayerDirectory::find(const std::string& name) const
 {
-    if (m_player && sameName(name, m_player->name()))
+    if (m_player && script::equalsIgnoringCase(name, m_player->name()))
         return m_player.get();
-    if (sameName(name, m_systemEvents.name()))
+    if (script::equalsIgnoringCase(name, m_systemEvents.name()))
         return &m_systemEvents;
     return nullptr;
 }

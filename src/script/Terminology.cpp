@@ -96,4 +96,16 @@ std::optional<Terminology::Match> Terminology::match(const std::vector<Token>& t
     return Match{best->kind, best->term, best->words.size()};
 }
 
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
 } // namespace script

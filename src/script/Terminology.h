@@ -44,5 +44,7 @@ private:
 
 // Lower-cases ASCII letters: keywords, terms and variables ignore case.
 std::string foldCase(std::string_view word);
+// Compares without regard to ASCII case, as application names are matched.
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 } // namespace script
