@@ -209,12 +209,12 @@ Result<Value> BuiltinPlayer::property(const Target& target, const std::string& t
 
 Value BuiltinPlayer::objectValue(const Target& target) const
 {
-    ObjectSpecifier spec{name(), {}};
+    ObjectSpecifier object{name(), {}};
     if (target.kind != Target::Kind::Application)
-        spec.path.push_back({Reference::Kind::ElementByIndex, "playlist", 1, {}});
+        object.path.push_back({Reference::Kind::ElementByIndex, "playlist", 1, {}});
     if (target.kind == Target::Kind::Track)
-        spec.path.push_back({Reference::Kind::ElementByIndex, "track", std::int64_t(target.track), {}});
-    return Value::object(std::move(spec));
+        object.path.push_back({Reference::Kind::ElementByIndex, "track", std::int64_t(target.track), {}});
+    return Value::object(std::move(object));
 }
 
 Result<Value> BuiltinPlayer::get(const ObjectSpecifier& object)

@@ -10,14 +10,14 @@ namespace players {
 
 std::variant<std::unique_ptr<PlayerDirectory>, std::string> PlayerFactory::make(const PlayerOptions& options)
 {
-    const std::string::size_type colon = options.spec.find(':');
-    const std::string kind = options.spec.substr(0, colon);
-    const std::string address = colon == std::string::npos ? "" : options.spec.substr(colon + 1);
+    const std::string::size_type colon = options.player.find(':');
+    const std::string kind = options.player.substr(0, colon);
+    const std::string address = colon == std::string::npos ? "" : options.player.substr(colon + 1);
 
     if (kind != "builtin")
-        return "unknown player \"" + options.spec + "\" (known: builtin)";
+        return "unknown player \"" + options.player + "\" (known: builtin)";
     if (colon != std::string::npos)
-        return "the built-in player takes no address: \"" + options.spec + "\"";
+        return "the built-in player takes no address: \"" + options.player + "\"";
 
     Library library = demoLibrary();
     if (!options.libraryPath.empty()) {

@@ -14,7 +14,7 @@ struct PlayerOptions {
     // Which player stands behind the scripts' "iTunes": "builtin" (the
     // default). Backends that need an address take it after a colon, as in
     // "mpd:HOST:PORT" or "mpris:NAME".
-    std::string spec = "builtin";
+    std::string player = "builtin";
     // A library file for the built-in player; empty for the demo playlist.
     std::string libraryPath;
     // The name the scripts and the workspace know the player by.

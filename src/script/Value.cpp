@@ -41,10 +41,10 @@ Value Value::constant(std::string name)
     return v;
 }
 
-Value Value::object(ObjectSpecifier spec)
+Value Value::object(ObjectSpecifier specifier)
 {
     Value v;
-    v.m_v = std::move(spec);
+    v.m_v = std::move(specifier);
     return v;
 }
 

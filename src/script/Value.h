@@ -27,7 +27,7 @@ public:
     static Value real(double d);
     static Value text(std::string s);
     static Value constant(std::string name);
-    static Value object(ObjectSpecifier spec);
+    static Value object(ObjectSpecifier specifier);
 
     Type type() const { return static_cast<Type>(m_v.index()); }
     bool isMissing() const { return type() == Type::Missing; }

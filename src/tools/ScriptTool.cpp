@@ -41,7 +41,7 @@ std::string parse(const std::vector<std::string>& args, CommandLine& line)
             line.help = true;
             continue;
         }
-        // Options with a value: "--player SPEC" or "--player=SPEC".
+        // Options with a value: "--player PLAYER" or "--player=PLAYER".
         std::string name = arg;
         std::string value;
         bool hasValue = false;
@@ -58,7 +58,7 @@ std::string parse(const std::vector<std::string>& args, CommandLine& line)
             value = args[++i];
         }
         if (name == "--player")
-            line.options.spec = value;
+            line.options.player = value;
         else if (name == "--library")
             line.options.libraryPath = value;
         else
@@ -102,10 +102,10 @@ void printError(std::ostream& err, const Source& source, const script::Error& e)
 
 const char* ScriptTool::usage()
 {
-    return "usage: zintara-script [--player SPEC] [--library FILE] [-e SOURCE]... [FILE]...\n"
+    return "usage: zintara-script [--player PLAYER] [--library FILE] [-e SOURCE]... [FILE]...\n"
            "Runs each script in order against the player and prints one line per script:\n"
            "its result, or an empty line when there is none. Errors go to standard error.\n"
-           "  --player SPEC   the player behind \"iTunes\": builtin (the default)\n"
+           "  --player PLAYER   the player behind \"iTunes\": builtin (the default)\n"
            "  --library FILE  a JSON library file for the built-in player\n"
            "  -e SOURCE       a script given on the command line\n"
            "  FILE            a script file; \"-\" or no script at all reads standard input\n"

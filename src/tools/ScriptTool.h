@@ -9,7 +9,7 @@ namespace tools {
 // zintara-script: runs scripts against the applications Zintara talks to,
 // to show what Zintara will see.
 //
-//   zintara-script [--player SPEC] [--library FILE] [-e SOURCE]... [FILE]...
+//   zintara-script [--player PLAYER] [--library FILE] [-e SOURCE]... [FILE]...
 //
 // Each -e SOURCE and each FILE ("-" for standard input) is one script; with
 // none, standard input is. They run in command-line order, in one process,

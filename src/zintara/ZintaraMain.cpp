@@ -13,8 +13,8 @@
 
 namespace {
 constexpr const char* kUsage =
-    "usage: zintara [--player SPEC] [--library FILE]\n"
-    "  --player SPEC   the player the scripts call \"iTunes\" (default: builtin)\n"
+    "usage: zintara [--player PLAYER] [--library FILE]\n"
+    "  --player PLAYER   the player the scripts call \"iTunes\" (default: builtin)\n"
     "  --library FILE  a library file for the built-in player (JSON)\n";
 
 // Shown where a user who started the program from a menu would look.
@@ -32,7 +32,7 @@ int zintaraMain(int argc, char** argv)
         const char* arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (std::strcmp(arg, "--player") == 0 && hasValue) {
-            options.spec = argv[++i];
+            options.player = argv[++i];
         } else if (std::strcmp(arg, "--library") == 0 && hasValue) {
             options.libraryPath = argv[++i];
         } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {

@@ -107,12 +107,12 @@ TEST_F(BuiltinPlayerTest, ObjectsResolveToSpecifiersThatCanBeAskedAgain)
 {
     const Value track = get({prop("current track")});
     ASSERT_EQ(track.type(), Value::Type::Object);
-    ObjectSpecifier spec = track.asObject();
-    EXPECT_EQ(spec, at({item("playlist", 1), item("track", 2)}));
+    ObjectSpecifier object = track.asObject();
+    EXPECT_EQ(object, at({item("playlist", 1), item("track", 2)}));
     // The reference names the track, not "whatever is current".
     app->command("next track", std::nullopt);
-    spec.path.push_back(prop("name"));
-    EXPECT_EQ(app->get(spec).value(), Value::text("Beta"));
+    object.path.push_back(prop("name"));
+    EXPECT_EQ(app->get(object).value(), Value::text("Beta"));
 
     EXPECT_EQ(get({prop("current playlist")}).asObject(), at({item("playlist", 1)}));
     EXPECT_EQ(get({}).asObject(), at({}));
@@ -239,12 +239,12 @@ TEST_F(BuiltinPlayerTest, FactoryRefusesUnknownPlayersAndBadLibraries)
 {
     app.reset();
     PlayerOptions options;
-    options.spec = "mpd:localhost:6600";
+    options.player = "mpd:localhost:6600";
     auto unknown = PlayerFactory::make(options);
     ASSERT_TRUE(std::holds_alternative<std::string>(unknown));
     EXPECT_NE(std::get<std::string>(unknown).find("unknown player"), std::string::npos);
 
-    options.spec = "builtin";
+    options.player = "builtin";
     options.libraryPath = tempDir() + "/library.json";
     testing_support::writeFile(options.libraryPath, "{\"running\": true,\n \"tracks\": [{\"name\": \"Solo\"}],}");
     auto bad = PlayerFactory::make(options);
