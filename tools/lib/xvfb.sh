@@ -40,7 +40,7 @@ window_wait() {
   local id pattern
   pattern="^$(printf '%s' "$1" | sed 's/[][\\.^$*+?(){}|]/\\&/g')\$"
   for _ in $(seq 1 100); do
-    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1)
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1) || true
     if [ -n "$id" ]; then echo "$id"; return 0; fi
     sleep 0.1
   done
