@@ -860,11 +860,25 @@ std::string serialize(const PlistValue& value)
     return out;
 }
 
+// Property lists here are settings and bundle descriptions: kilobytes.
+constexpr off_t kMaxFileSize = 64 * 1024 * 1024;
+
 std::variant<PlistValue, PlistError> readFile(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a pipe or device put in the file's place cannot hang
+    // the program; only regular files of a sane size are read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return PlistError{"cannot open " + path + ": " + errnoText(errno)};
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return PlistError{"cannot read " + path + ": not a regular file"};
+    }
+    if (info.st_size > kMaxFileSize) {
+        ::close(fd);
+        return PlistError{"cannot read " + path + ": larger than " + std::to_string(kMaxFileSize) + " bytes"};
+    }
     std::string bytes;
     char buffer[16384];
     for (;;) {

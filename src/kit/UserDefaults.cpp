@@ -178,7 +178,6 @@ void UserDefaults::load()
         reason = describe(*error);
     } else if (auto* dict = std::get<PlistValue>(parsed).getIf<PlistDictionary>()) {
         m_values = *dict;
-        m_fileSeen = true;
         return;
     } else {
         reason = "its top level is not a dictionary";
@@ -245,14 +244,17 @@ bool UserDefaults::boolForKey(const std::string& key) const
     if (const auto* d = std::get_if<double>(&v))
         return *d != 0.0 && !std::isnan(*d);
     if (const auto* s = std::get_if<std::string>(&v)) {
+        // The platform's rule: past blanks, a sign and leading zeros, a first
+        // character of Y, T or 1 to 9 (either case) means YES.
         std::string_view text = skipSpace(*s);
-        while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n'))
-            text.remove_suffix(1);
-        for (const char* yes : {"yes", "true", "y", "t"}) {
-            if (equalsIgnoringCase(text, yes))
-                return true;
-        }
-        return leadingReal(text) != 0.0;
+        if (!text.empty() && (text.front() == '+' || text.front() == '-'))
+            text.remove_prefix(1);
+        while (!text.empty() && text.front() == '0')
+            text.remove_prefix(1);
+        if (text.empty())
+            return false;
+        const char c = text.front();
+        return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
     }
     return false;
 }
@@ -344,14 +346,6 @@ bool UserDefaults::synchronize()
         m_autosave->invalidate();
         m_autosave.reset();
     }
-    if (m_fileSeen && !pathExists(m_path)) {
-        // Removed behind our back: that is how the settings are reset. Follow
-        // it instead of writing the old values back.
-        m_fileSeen = false;
-        m_values.clear();
-        m_dirty = false;
-        return true;
-    }
     if (!m_dirty)
         return true;
     if (m_protectFile) {
@@ -365,8 +359,19 @@ bool UserDefaults::synchronize()
     if (!plist::writeFileAtomically(m_path, PlistValue(m_values)))
         return false;
     m_dirty = false;
-    m_fileSeen = true;
     return true;
+}
+
+void UserDefaults::removePersistentDomain()
+{
+    if (m_autosave) {
+        m_autosave->invalidate();
+        m_autosave.reset();
+    }
+    ::unlink(m_path.c_str());
+    m_values.clear();
+    m_dirty = false;
+    m_protectFile = false;
 }
 
 } // namespace kit

@@ -50,6 +50,10 @@ public:
     // the write failed; the values stay in memory and a later call retries.
     bool synchronize();
 
+    // Deletes the file and empties the store, with nothing left to write:
+    // how the settings are reset (the next launch is a first launch).
+    void removePersistentDomain();
+
     // Set when the file could not be read at load: it was moved aside to
     // `<path>.corrupt` and the store started empty. The message names both.
     const std::optional<std::string>& loadProblem() const { return m_loadProblem; }
@@ -66,10 +70,6 @@ private:
     bool m_dirty = false;
     std::optional<std::string> m_loadProblem;
     std::shared_ptr<Timer> m_autosave;
-    // The file was there when last loaded or written; if it has gone since,
-    // someone removed it on purpose (the reset command) and the store must
-    // not bring it back.
-    bool m_fileSeen = false;
     // A file we could neither read nor move aside: never written over.
     bool m_protectFile = false;
 };

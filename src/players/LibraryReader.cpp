@@ -218,11 +218,21 @@ std::variant<Library, LibraryError> LibraryReader::read(std::string_view text, c
     return LibraryError{fileName, pos.line, pos.column, fault->message};
 }
 
+namespace {
+// Far beyond any playlist someone writes by hand.
+constexpr std::uintmax_t kMaxLibrarySize = 64 * 1024 * 1024;
+} // namespace
+
 std::variant<Library, LibraryError> LibraryReader::readFile(const std::string& path)
 {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         return LibraryError{path, 0, 0, "cannot read: it is a folder"};
+    // A pipe or device would block or never end: only regular files.
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec))
+        return LibraryError{path, 0, 0, "cannot read: not a regular file"};
+    if (const auto size = std::filesystem::file_size(path, ec); !ec && size > kMaxLibrarySize)
+        return LibraryError{path, 0, 0, "cannot read: larger than " + std::to_string(kMaxLibrarySize) + " bytes"};
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return LibraryError{path, 0, 0, std::string("cannot read: ") + std::strerror(errno)};

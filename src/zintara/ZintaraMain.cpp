@@ -7,7 +7,6 @@
 #include "players/PlayerFactory.h"
 #include "zintara/Zintara.h"
 
-#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -29,19 +28,20 @@ int zintaraMain(int argc, char** argv)
 {
     players::PlayerOptions options;
     for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (std::strcmp(arg, "--player") == 0 && hasValue) {
-            options.player = argv[++i];
-        } else if (std::strcmp(arg, "--library") == 0 && hasValue) {
-            options.libraryPath = argv[++i];
-        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
             return 0;
-        } else {
+        }
+        if (arg != "--player" && arg != "--library") {
             std::cerr << "zintara: unknown option " << arg << '\n' << kUsage;
             return 2;
         }
+        if (i + 1 >= argc) {
+            std::cerr << "zintara: " << arg << " needs a value\n" << kUsage;
+            return 2;
+        }
+        (arg == "--player" ? options.player : options.libraryPath) = argv[++i];
     }
 
     kit::ApplicationHost host(argc, argv);

@@ -357,4 +357,9 @@ TEST_F(PropertyListFileTest, AnUnreadableFileIsAnError)
 
     auto folder = plist::readFile(tempDir());
     EXPECT_TRUE(std::holds_alternative<PlistError>(folder));
+
+    // A pipe in the file's place must not block the reader.
+    const std::string fifo = tempDir() + "/pipe.plist";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_TRUE(std::holds_alternative<PlistError>(plist::readFile(fifo)));
 }

@@ -139,11 +139,11 @@ TEST_F(UserDefaultsTest, ValuesOfAnotherKindReadWithTheUsualConversions)
     EXPECT_FALSE(d.boolForKey("word"));
     EXPECT_FALSE(d.boolForKey("empty"));
     EXPECT_FALSE(d.boolForKey("array"));
-    for (const char* yes : {"YES", "yes", "true", "TRUE", "Y", "y", "T", "t", "1", " 5 ", "0.5"}) {
+    for (const char* yes : {"YES", "yes", "true", "TRUE", "Y", "y", "T", "t", "1", " 5 ", "yesterday", "+7", "-3", "007"}) {
         d.setObject(yes, "flag");
         EXPECT_TRUE(d.boolForKey("flag")) << yes;
     }
-    for (const char* no : {"NO", "no", "false", "0", "0.0", "yesterday", "N", "-", "nan"}) {
+    for (const char* no : {"NO", "no", "false", "0", "0.0", "0.5", "N", "-", "nan", "", "  "}) {
         d.setObject(no, "flag");
         EXPECT_FALSE(d.boolForKey("flag")) << no;
     }
@@ -286,7 +286,7 @@ TEST_F(UserDefaultsTest, AFailedWriteKeepsTheOldFileAndRetriesLater)
     EXPECT_EQ(relaunch().integerForKey("menuSize"), 2);
 }
 
-TEST_F(UserDefaultsTest, DeletingTheFileResetsTheStoreInsteadOfBeingUndone)
+TEST_F(UserDefaultsTest, ResettingDeletesTheFileAndLeavesNothingToWriteBack)
 {
     // The reset command deletes the file and quits; the flush at quit must
     // not write the old settings back.
@@ -294,10 +294,12 @@ TEST_F(UserDefaultsTest, DeletingTheFileResetsTheStoreInsteadOfBeingUndone)
     d.setInteger(120, "menuSize");
     ASSERT_TRUE(d.synchronize());
     d.setInteger(2, "launchCount"); // not yet flushed
-    ASSERT_TRUE(fs::remove(prefsPath()));
-    EXPECT_TRUE(d.synchronize());
+    d.removePersistentDomain();
     EXPECT_FALSE(fs::exists(prefsPath()));
     EXPECT_FALSE(d.objectForKey("menuSize"));
+    EXPECT_TRUE(d.synchronize());
+    runFor(UserDefaults::kAutosaveDelay * 2);
+    EXPECT_FALSE(fs::exists(prefsPath()));
     EXPECT_FALSE(relaunch().objectForKey("menuSize"));
 
     // Later changes are saved as on a first launch.
@@ -305,6 +307,22 @@ TEST_F(UserDefaultsTest, DeletingTheFileResetsTheStoreInsteadOfBeingUndone)
     fresh.setInteger(120, "menuSize");
     runFor(UserDefaults::kAutosaveDelay);
     EXPECT_EQ(relaunch().integerForKey("menuSize"), 120);
+}
+
+TEST_F(UserDefaultsTest, AFileDeletedFromOutsideIsWrittenAgainWhole)
+{
+    // Only the reset empties the store: a save after someone removed the
+    // file must not lose the settings held in memory.
+    UserDefaults& d = UserDefaults::standardUserDefaults();
+    d.setInteger(120, "menuSize");
+    d.setInteger(2, "syncTime");
+    ASSERT_TRUE(d.synchronize());
+    ASSERT_TRUE(fs::remove(prefsPath()));
+    d.setInteger(200, "menuSize");
+    EXPECT_TRUE(d.synchronize());
+    UserDefaults& again = relaunch();
+    EXPECT_EQ(again.integerForKey("menuSize"), 200);
+    EXPECT_EQ(again.integerForKey("syncTime"), 2);
 }
 
 TEST_F(UserDefaultsTest, ThePathFollowsTheEnvironmentAndTheBundleIdentifier)

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace players {
 namespace {
@@ -196,6 +198,15 @@ TEST(LibraryReader, ReadFileNamesTheFile)
 
     auto folder = LibraryReader::readFile(dir);
     EXPECT_TRUE(std::holds_alternative<LibraryError>(folder));
+
+    // A pipe given as the library must not block the start.
+    const std::string fifo = dir + "/zintara-library-pipe.json";
+    ::unlink(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto pipe = LibraryReader::readFile(fifo);
+    ::unlink(fifo.c_str());
+    ASSERT_TRUE(std::holds_alternative<LibraryError>(pipe));
+    EXPECT_NE(std::get<LibraryError>(pipe).text().find("not a regular file"), std::string::npos);
 }
 
 } // namespace

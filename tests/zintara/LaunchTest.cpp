@@ -87,6 +87,19 @@ TEST_F(LaunchTest, FirstRunWritesTheDefaultsThenAsksInOrder)
     EXPECT_EQ(kDefaultKeys.size(), 27u);
 }
 
+TEST_F(LaunchTest, ScriptsAreCompiledOnlyAfterTheWindows)
+{
+    player().launch();
+    std::optional<std::string> stateDuringWelcome = "unset";
+    answerModal(kWelcome, [&](kit::Window& w) {
+        stateDuringWelcome = controller->runScript(4);
+        clickButton(w, "welcomePrefsButton");
+    });
+    launch();
+    EXPECT_EQ(stateDuringWelcome, std::nullopt);
+    EXPECT_TRUE(controller->runScript(4).has_value());
+}
+
 TEST_F(LaunchTest, DefaultValuesAreTheDocumentedOnes)
 {
     controller->setDefaultPrefs();
