@@ -5,9 +5,11 @@
 #include "kit/QtBridge.h"
 
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 
 #include <cmath>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -45,9 +47,66 @@ QImage makeBitmap(Size size, double scale)
     image.setDotsPerMeterY(kDotsPerMeterAt72);
     return image;
 }
+
+// Paints nothing at all.
+class NowherePaintEngine final : public QPaintEngine {
+public:
+    NowherePaintEngine()
+        : QPaintEngine(QPaintEngine::AllFeatures)
+    {
+    }
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState&) override {}
+    void drawRects(const QRect*, int) override {}
+    void drawRects(const QRectF*, int) override {}
+    void drawLines(const QLine*, int) override {}
+    void drawLines(const QLineF*, int) override {}
+    void drawEllipse(const QRectF&) override {}
+    void drawEllipse(const QRect&) override {}
+    void drawPath(const QPainterPath&) override {}
+    void drawPoints(const QPointF*, int) override {}
+    void drawPoints(const QPoint*, int) override {}
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+    void drawPolygon(const QPoint*, int, PolygonDrawMode) override {}
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawTiledPixmap(const QRectF&, const QPixmap&, const QPointF&) override {}
+    void drawImage(const QRectF&, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {}
+    void drawTextItem(const QPointF&, const QTextItem&) override {}
+    Type type() const override { return QPaintEngine::User; }
+};
+
+// The destination of an image without a bitmap: no area, and 72 dots per
+// inch like our bitmaps.
+class NowhereDevice final : public QPaintDevice {
+public:
+    int devType() const override { return QInternal::UnknownDevice; }
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY: return 72;
+        case PdmDepth: return 32;
+        case PdmNumColors: return std::numeric_limits<int>::max();
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+        default: return 0;
+        }
+    }
+
+private:
+    mutable NowherePaintEngine m_engine;
+};
 } // namespace
 
 struct Image::Focus {
+    // The painter's device when there is no bitmap; it outlives the painter.
+    std::unique_ptr<NowhereDevice> nowhere;
     QPainter painter;
     std::unique_ptr<GraphicsContext> context;
 };
@@ -146,16 +205,18 @@ int Image::pixelsHigh() const
 
 void Image::lockFocus()
 {
-    if (m_focus || m_bitmap->isNull()) {
-        // Nothing to draw into (an empty image): drawing goes nowhere, but
-        // lock and unlock still pair up.
-        if (!m_focus)
-            m_focus = std::make_unique<Focus>();
+    if (m_focus)
         return;
-    }
     m_focus = std::make_unique<Focus>();
     QPainter& painter = m_focus->painter;
-    painter.begin(m_bitmap.get());
+    if (m_bitmap->isNull()) {
+        // Nothing to draw into (an empty image): drawing still goes here,
+        // and from here nowhere, rather than into an outer destination.
+        m_focus->nowhere = std::make_unique<NowhereDevice>();
+        painter.begin(m_focus->nowhere.get());
+    } else {
+        painter.begin(m_bitmap.get());
+    }
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     GraphicsContext::flip(painter, m_size.height);

@@ -39,7 +39,9 @@ public:
     int pixelsHigh() const;
 
     // Directs drawing into the image until `unlockFocus`, with the origin at
-    // its bottom left. Calls nest with other drawing destinations.
+    // its bottom left. Calls nest with other drawing destinations. An image
+    // without a bitmap (empty, or too large for one) takes the drawing and
+    // keeps none of it.
     void lockFocus();
     void unlockFocus();
 

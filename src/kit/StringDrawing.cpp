@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -153,17 +154,61 @@ void paintText(QPainter& painter, const Layout& layout, QPointF at, double width
         painter.drawText(QPointF(at.x() + layout.box.x(), at.y() + layout.ascent), layout.text);
 }
 
+Size g_lastShadowLayer;
+
+// The drawing target's whole area in the painter's current coordinates.
+QRectF targetArea(const QPainter& painter)
+{
+    const QPaintDevice* device = painter.device();
+    if (!device)
+        return QRectF();
+    // The painter's transformation ends in device pixels. Images and pixmaps
+    // measure themselves in pixels, other devices in device-independent units.
+    double w = device->width();
+    double h = device->height();
+    if (device->devType() != QInternal::Image && device->devType() != QInternal::Pixmap) {
+        const double ratio = std::max(1.0, device->devicePixelRatioF());
+        w *= ratio;
+        h *= ratio;
+    }
+    bool invertible = false;
+    const QTransform toUser = painter.combinedTransform().inverted(&invertible);
+    return invertible ? toUser.mapRect(QRectF(0.0, 0.0, w, h)) : QRectF();
+}
+
 void paintShadow(QPainter& painter, const Layout& layout, const Shadow& shadow, double width, double scale)
 {
+    g_lastShadowLayer = Size{};
     if (shadow.shadowColor().alphaComponent() <= 0.0)
         return;
     const double blurRadius = shadow.shadowBlurRadius();
     const double pad = std::ceil(1.5 * blurRadius) + 1.0;
-    const QRectF area = layout.box.adjusted(-pad, -pad, pad, pad);
-    QImage layer(static_cast<int>(std::ceil(area.width() * scale)), static_cast<int>(std::ceil(area.height() * scale)),
-                 QImage::Format_ARGB32_Premultiplied);
+    // The offset's height points up; this space points down.
+    const QPointF shift(shadow.shadowOffset().width, -shadow.shadowOffset().height);
+    // The whole layer would hold the text's box and room for the blur...
+    const QRectF whole = layout.box.adjusted(-pad, -pad, pad, pad);
+    const double wholeWidth = std::ceil(whole.width() * scale);
+    const double wholeHeight = std::ceil(whole.height() * scale);
+    // ...but only the part that lands on the target is made, with the same
+    // room around it so the blur reaching in from outside is still there.
+    // The part keeps the whole layer's pixel grid: what it shows is exactly
+    // what the whole layer would have shown.
+    const QRectF target = targetArea(painter);
+    if (target.isEmpty())
+        return;
+    const QRectF needed = target.translated(-shift).adjusted(-pad, -pad, pad, pad) & whole;
+    if (needed.isEmpty())
+        return;
+    const double left = std::floor((needed.left() - whole.left()) * scale);
+    const double top = std::floor((needed.top() - whole.top()) * scale);
+    const double right = std::min(wholeWidth, std::ceil((needed.right() - whole.left()) * scale));
+    const double bottom = std::min(wholeHeight, std::ceil((needed.bottom() - whole.top()) * scale));
+    if (!(right > left) || !(bottom > top))
+        return;
+    QImage layer(static_cast<int>(right - left), static_cast<int>(bottom - top), QImage::Format_ARGB32_Premultiplied);
     if (layer.isNull())
         return;
+    g_lastShadowLayer = Size{double(layer.width()), double(layer.height())};
     layer.fill(Qt::transparent);
     layer.setDevicePixelRatio(scale);
     layer.setDotsPerMeterX(kDotsPerMeterAt72);
@@ -174,15 +219,23 @@ void paintShadow(QPainter& painter, const Layout& layout, const Shadow& shadow, 
         lp.setPen(toQColor(shadow.shadowColor()));
         Layout local = layout;
         local.font.setPointSizeF(layout.font.pointSizeF() * painter.device()->logicalDpiY() / 72.0);
-        paintText(lp, local, QPointF(-area.x(), -area.y()), width);
+        paintText(lp, local, QPointF(-whole.x() - left / scale, -whole.y() - top / scale), width);
     }
     // The platform's blur radius is about two standard deviations.
     blur(layer, blurRadius * 0.5 * scale);
-    // The offset's height points up; this space points down.
-    const QPointF at(area.x() + shadow.shadowOffset().width, area.y() - shadow.shadowOffset().height);
-    painter.drawImage(QRectF(at, area.size()), layer, QRectF(0, 0, layer.width(), layer.height()));
+    // Where the layer's pixels would have been drawn within the whole one.
+    const double pixelWidth = whole.width() / wholeWidth;
+    const double pixelHeight = whole.height() / wholeHeight;
+    const QRectF at(whole.x() + shift.x() + left * pixelWidth, whole.y() + shift.y() + top * pixelHeight,
+                    layer.width() * pixelWidth, layer.height() * pixelHeight);
+    painter.drawImage(at, layer, QRectF(0, 0, layer.width(), layer.height()));
 }
 } // namespace
+
+Size lastShadowLayerPixels()
+{
+    return g_lastShadowLayer;
+}
 
 Size sizeWithAttributes(const std::string& text, const TextAttributes& attributes)
 {

@@ -20,4 +20,9 @@ Size sizeWithAttributes(const std::string& text, const TextAttributes& attribute
 // the rectangle. Glyphs and shadow are not clipped to the rectangle.
 void drawInRect(const std::string& text, Rect rect, const TextAttributes& attributes);
 
+// Kit-internal: the device pixels wide and high of the layer the last
+// `drawInRect` with a shadow blurred (zero when it made none). The layer
+// covers only what can reach the drawing destination.
+Size lastShadowLayerPixels();
+
 } // namespace kit

@@ -7,6 +7,7 @@
 #include "kit/Image.h"
 #include "kit/Shadow.h"
 #include "kit/StringDrawing.h"
+#include "kit/View.h"
 #include "support/TestEnvironment.h"
 
 #include <QFontDatabase>
@@ -14,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 using namespace kit;
@@ -308,6 +311,53 @@ TEST_F(DrawingTest, LockFocusNestsAndRestoresTheOuterDestination)
     EXPECT_EQ(alphaAt(outer, 0, 0), 0.0);
 }
 
+TEST_F(DrawingTest, DrawingIntoAnImageWithoutPixelsGoesNowhere)
+{
+    // The outer destination stays untouched while an empty image (no height,
+    // no width, too large for a bitmap) or a view without area holds focus.
+    Shadow shadow;
+    shadow.setShadowBlurRadius(3.0);
+    shadow.setShadowColor(Color::blackColor());
+    TextAttributes attributes = plainText();
+    attributes.shadow = shadow;
+    auto source = solid({4, 4}, Color::redColor());
+    auto drawEverything = [&] {
+        Color::blackColor().set();
+        NSRectFill(Rect(0, 0, 20, 20));
+        NSFrameRect(Rect(0, 0, 20, 20));
+        source->drawAtPoint({0, 0}, ZeroRect, CompositingOperation::SourceOver, 1.0);
+        drawInRect("HHHH", Rect(0, 0, 20, 20), attributes);
+        BezierPath::bezierPathWithOvalInRect(Rect(2, 2, 16, 16)).fill();
+    };
+    class Painted : public View {
+    public:
+        using View::View;
+        void drawRect(Rect) override { paint(); }
+        std::function<void()> paint;
+    };
+
+    Image outer({20, 20});
+    outer.lockFocus();
+    for (Size size : {Size{20, 0}, Size{0, 20}, Size{40000, 20}}) {
+        Image empty(size);
+        EXPECT_EQ(empty.pixelsHigh() * empty.pixelsWide(), 0);
+        empty.lockFocus();
+        drawEverything();
+        empty.unlockFocus();
+    }
+    Painted view(Rect(0, 0, 20, 0));
+    view.paint = drawEverything;
+    EXPECT_EQ(view.renderedImage()->pixelsHigh(), 0);
+    // The outer destination is current again.
+    Color::blackColor().set();
+    NSRectFill(Rect(19, 19, 1, 1));
+    outer.unlockFocus();
+
+    const InkBox ink = inkOf(outer, 0.0);
+    EXPECT_EQ(ink.minX, 19);
+    EXPECT_EQ(ink.minY, 19);
+}
+
 TEST_F(DrawingTest, HighDensityImagesKeepPointGeometry)
 {
     auto image = drawn({5, 5}, [] {
@@ -415,9 +465,27 @@ TEST_F(DrawingTest, CentredTextIsTruncatedWithAnEllipsisToItsRectangle)
     ASSERT_FALSE(ink.empty());
     EXPECT_GE(ink.minX, 10);
     EXPECT_LT(ink.maxX, 70);
-    // The last glyph drawn is the ellipsis: thin, low dots, not a "w".
-    const Size ellipsis = sizeWithAttributes("\u2026", attributes);
-    EXPECT_LT(ellipsis.width, size.width * 2);
+    // The line ends in the ellipsis: dots on the baseline, much lower than
+    // the x-height of the "w"s before it.
+    const double ellipsisWidth = sizeWithAttributes("\u2026", attributes).width;
+    const double wWidth = sizeWithAttributes("w", attributes).width;
+    InkBox last, first;
+    for (int x = ink.minX; x <= ink.maxX; ++x) {
+        const bool inEllipsis = x > ink.maxX - ellipsisWidth + 1;
+        if (!inEllipsis && x >= ink.minX + wWidth - 1)
+            continue;
+        InkBox& box = inEllipsis ? last : first;
+        for (int y = ink.minY; y <= ink.maxY; ++y)
+            if (alphaAt(*longLine, x, y) > 0.3) {
+                box.minY = std::min(box.minY, y);
+                box.maxY = std::max(box.maxY, y);
+                box.maxX = x;
+            }
+    }
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(last.empty());
+    EXPECT_LE(last.maxY - last.minY, (first.maxY - first.minY) / 2);
+    EXPECT_LE(std::abs(last.minY - first.minY), 1) << "on the baseline";
 }
 
 TEST_F(DrawingTest, ShadowFallsRightAndDown)
@@ -443,6 +511,57 @@ TEST_F(DrawingTest, ShadowFallsRightAndDown)
     const Color c = shadowed->colorAtPixel(a.maxX + 2, (a.minY + a.maxY) / 2);
     EXPECT_GT(c.alphaComponent(), 0.05);
     EXPECT_GT(c.redComponent(), 0.2);
+}
+
+TextAttributes shadowedText(std::optional<Font> font = std::nullopt)
+{
+    TextAttributes attributes = plainText(font);
+    Shadow shadow;
+    shadow.setShadowBlurRadius(3.0);
+    shadow.setShadowOffset({2.0, -2.0});
+    shadow.setShadowColor(Color::darkGrayColor());
+    attributes.shadow = shadow;
+    return attributes;
+}
+
+TEST_F(DrawingTest, ShadowOfHugeTextIsOnlyMadeWhereItCanLand)
+{
+    // 2000-point text, wider and taller than a 26-point line: the blurred
+    // layer covers the destination and the blur's reach (6 points each
+    // side for radius 3), not the text.
+    const auto huge = Font::fontWithName(Font::defaultFont().fontName(), 2000);
+    ASSERT_TRUE(huge.has_value());
+    const TextAttributes attributes = shadowedText(huge);
+    const Size size = sizeWithAttributes("Song - Artist", attributes);
+    ASSERT_GT(size.width, 5000.0);
+    for (double scale : {1.0, 2.0}) {
+        drawn({300, 26}, [&] { drawInRect("Song - Artist", Rect(0, 0, size.width, 26), attributes); }, scale);
+        const Size layer = lastShadowLayerPixels();
+        EXPECT_GT(layer.width * layer.height, 0.0) << scale;
+        EXPECT_LE(layer.width, (300 + 12) * scale + 2) << scale;
+        EXPECT_LE(layer.height, (26 + 12) * scale + 2) << scale;
+    }
+}
+
+TEST_F(DrawingTest, ShadowCutByTheDestinationKeepsItsPixels)
+{
+    // The same shadowed line into a destination that cuts it through the
+    // text on the right and below: every pixel there is as in one that
+    // holds it whole, blur from outside the cut included.
+    const TextAttributes attributes = shadowedText();
+    for (double scale : {1.0, 2.0}) {
+        auto whole = drawn({80, 30}, [&] { drawInRect("HHHH", Rect(10, 0, 60, 25), attributes); }, scale);
+        auto cut = drawn({24, 12}, [&] { drawInRect("HHHH", Rect(10, -13, 60, 25), attributes); }, scale);
+        const int rise = static_cast<int>(13 * scale);
+        int shadowOnly = 0;
+        for (int y = 0; y < cut->pixelsHigh(); ++y)
+            for (int x = 0; x < cut->pixelsWide(); ++x) {
+                const Color c = cut->colorAtPixel(x, y);
+                ASSERT_EQ(c, whole->colorAtPixel(x, y + rise)) << scale << ": " << x << "," << y;
+                shadowOnly += c.alphaComponent() > 0.0 && c.redComponent() > 0.2;
+            }
+        EXPECT_GT(shadowOnly, 10) << scale;
+    }
 }
 
 } // namespace

@@ -223,6 +223,24 @@ TEST_F(TunesViewDrawingTest, StandingLineIsRightAlignedAndIgnoresTheOffset)
     EXPECT_EQ(markerColumns(*view->renderedImage()), std::vector<int>{45});
 }
 
+TEST_F(TunesViewDrawingTest, StandingLineWithThePieEndsWhereThePieBegins)
+{
+    auto view = marquee(120);
+    view->pieStyle = 1; // text area 98
+    view->timePerc = 0.0f;
+    view->drawNotes = false;
+    giveLine(*view, 117, 116);
+    view->offset = -40.0f;
+    auto image = view->renderedImage();
+    EXPECT_EQ(markerColumns(*image), std::vector<int>{97});
+    EXPECT_EQ(alpha(*image, 0, 10), 1.0) << "drawn from x = -19";
+    for (int x = 98; x < 101; ++x)
+        EXPECT_EQ(alpha(*image, x, 10), 0.0) << "nothing under the pie: " << x;
+    // Any wider and it scrolls, from X0 = 98 - 40.
+    giveLine(*view, 118, 10);
+    EXPECT_EQ(markerColumns(*view->renderedImage()), std::vector<int>{68});
+}
+
 TEST_F(TunesViewDrawingTest, FitTestCountsSixteenForNotesEvenWithScrollingDisabled)
 {
     auto view = marquee(120);
@@ -262,6 +280,16 @@ TEST_F(TunesViewDrawingTest, StaticTagWithHairlinesOnAWideView)
     EXPECT_NEAR(alpha(*image, 2, 13), 0.1, 0.01);
     EXPECT_EQ(alpha(*image, 1, 13), 0.0);
     EXPECT_EQ(alpha(*image, 198, 13), 0.0);
+    EXPECT_NEAR(alpha(*image, 160, 13), 0.1, 0.01) << "the right one ends half into column 160";
+    // Inside the tag area the hairlines' row holds the tag alone.
+    Image* tag = Image::imageNamed("statictag.png");
+    ASSERT_NE(tag, nullptr);
+    Image tagAlone(kit::Size{200, kH});
+    tagAlone.lockFocus();
+    tag->drawAtPoint({40, 3}, kit::ZeroRect, kit::CompositingOperation::SourceOver, 0.4);
+    tagAlone.unlockFocus();
+    for (int x = 41; x < 160; ++x)
+        EXPECT_NEAR(alpha(*image, x, 13), alpha(tagAlone, x, 13), 0.005) << x;
     // The tag image at 0.4 opacity, within its 120 by 20 area from (40, 3).
     double strongest = 0.0;
     for (int y = 0; y < 26; ++y)

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -174,28 +175,83 @@ TEST_F(TunesViewModelTest, NotesSitAtBothEndsOnlyWhileScrolling)
     }
 }
 
-TEST_F(TunesViewModelTest, VerticalAdjustMovesTheTextButNotTheNotes)
+// The lowest and highest rows of an image holding solid ink.
+std::pair<int, int> inkRows(const kit::Image& image)
+{
+    int low = 1000, high = -1;
+    for (int y = 0; y < image.pixelsHigh(); ++y)
+        for (int x = 0; x < image.pixelsWide(); ++x)
+            if (image.colorAtPixel(x, y).alphaComponent() > 0.3) {
+                low = std::min(low, y);
+                high = std::max(high, y);
+            }
+    return {low, high};
+}
+
+// How far below the top of its rectangle the ink of `text` begins and ends.
+std::pair<int, int> inkDepth(const std::string& text, const kit::TextAttributes& attributes)
+{
+    kit::Image image(kit::Size{400, 100});
+    image.lockFocus();
+    kit::drawInRect(text, kit::Rect(0, 0, 400, 100), attributes);
+    image.unlockFocus();
+    const auto [low, high] = inkRows(image);
+    return {100 - 1 - high, 100 - 1 - low};
+}
+
+TEST_F(TunesViewModelTest, TextIsCentredInTheViewAndVerticalAdjustMovesIt)
 {
     TunesView view(frame());
     view.drawShadow = false;
     view.drawNotes = false;
-    auto inkRows = [&] {
-        int low = 1000, high = -1;
-        for (int y = 0; y < view.img->pixelsHigh(); ++y)
-            for (int x = 0; x < view.img->pixelsWide(); ++x)
-                if (view.img->colorAtPixel(x, y).alphaComponent() > 0.3) {
-                    low = std::min(low, y);
-                    high = std::max(high, y);
-                }
-        return std::pair{low, high};
-    };
     view.setDisplayString("HHH");
-    const auto centred = inkRows();
+    const double h = kit::sizeWithAttributes("HHH", view.textAtt()).height;
+    ASSERT_LT(h, kH);
+    const auto [top, bottom] = inkDepth("HHH", view.textAtt());
+    // The line box, h high, lies midway: its top at (H + h) / 2.
+    const auto centred = inkRows(*view.img);
+    EXPECT_NEAR(centred.second, (kH + h) * 0.5 - 1 - top, 0.5);
+    EXPECT_NEAR(centred.first, (kH + h) * 0.5 - 1 - bottom, 0.5);
     view.vertAdjust = 4;
     view.needsTotalRefresh();
-    const auto raised = inkRows();
+    const auto raised = inkRows(*view.img);
     EXPECT_EQ(raised.first, centred.first + 4);
     EXPECT_EQ(raised.second, centred.second + 4);
+}
+
+TEST_F(TunesViewModelTest, TextTallerThanTheViewHangsFromItsTop)
+{
+    // A 16-point view and 30-point text: the text's rectangle is the view's
+    // height from y = 0, so the line hangs from the top edge (centring would
+    // put it (h - H) / 2 higher).
+    TunesView view(kit::Rect(0, 0, kW, 16));
+    view.drawShadow = false;
+    view.drawNotes = false;
+    view.setFont(kit::Font::defaultFont().fontName(), 30);
+    ASSERT_TRUE(view.oFont.has_value());
+    ASSERT_GT(kit::sizeWithAttributes("HHH", view.textAtt()).height, 30.0);
+    view.setDisplayString("HHH");
+    const int top = inkDepth("HHH", view.textAtt()).first;
+    ASSERT_LT(top, 12);
+    EXPECT_EQ(inkRows(*view.img).second, 15 - top);
+    view.vertAdjust = -3;
+    view.needsTotalRefresh();
+    EXPECT_EQ(inkRows(*view.img).second, 12 - top);
+}
+
+TEST_F(TunesViewModelTest, AMarqueeWithoutHeightDrawsItsLineNowhere)
+{
+    // Given a line while another image is the drawing destination, it
+    // neither draws into that image nor fails.
+    TunesView view(kit::Rect(0, 0, kW, 0));
+    kit::Image outer(kit::Size{kW, kH});
+    outer.lockFocus();
+    view.setDisplayString("Song - Artist");
+    outer.unlockFocus();
+    ASSERT_NE(view.img, nullptr);
+    EXPECT_EQ(view.img->pixelsHigh(), 0);
+    const std::vector<bool> ink = inkedColumns(outer);
+    EXPECT_EQ(std::find(ink.begin(), ink.end(), true), ink.end());
 }
 
 TEST_F(TunesViewModelTest, TheEmptyLineKeepsTheImageAndResetsTheScroll)
@@ -432,8 +488,16 @@ TEST_F(TunesViewModelTest, HostileLinesAreDrawnSafely)
     for (int x = width - 60; x < width - 18; ++x)
         nearEnd = nearEnd || ink[x];
     EXPECT_TRUE(nearEnd);
-    view.setNeedsDisplay(false);
-    EXPECT_NO_FATAL_FAILURE(view.renderedImage());
+    // Shown from the start (the view's text area begins at X0 = 112 - 60):
+    // its note, then the first words of the line.
+    const std::vector<bool> shown = inkedColumns(*view.renderedImage());
+    auto shownIn = [&](int from, int to) {
+        return std::find(shown.begin() + from, shown.begin() + to, true) != shown.begin() + to;
+    };
+    EXPECT_FALSE(shownIn(10, 52));
+    EXPECT_TRUE(shownIn(52, 52 + 18));
+    EXPECT_TRUE(shownIn(52 + 18, 52 + 30));
+    EXPECT_TRUE(shownIn(52 + 30, 102));
 
     // A broken offset or speed never reaches the drawing as garbage.
     view.scrollSpeed = std::nanf("");
