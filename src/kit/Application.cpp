@@ -105,7 +105,8 @@ void Application::terminate(void*)
 void Application::activateIgnoringOtherApps(bool)
 {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->isVisible()) {
+        // The status bar never takes the focus.
+        if (widget->isVisible() && !widget->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus)) {
             widget->raise();
             widget->activateWindow();
         }

@@ -1,6 +1,8 @@
 #include "zintara/Zintara.h"
 
 #include "kit/Nib.h"
+#include "kit/StatusBar.h"
+#include "kit/StatusItem.h"
 #include "kit/Timer.h"
 #include "script/Script.h"
 #include "zintara/TunesView.h"
@@ -14,4 +16,6 @@ Zintara::~Zintara()
 {
     if (timer)
         timer->invalidate();
+    if (tunesMenu)
+        tunesMenu->statusBar()->removeStatusItem(tunesMenu);
 }

@@ -13,6 +13,7 @@ class Control;
 class Menu;
 class MenuItem;
 class Nib;
+class StatusItem;
 class Timer;
 class UserDefaults;
 class Window;
@@ -79,7 +80,8 @@ public:
     void tunesMenuClick(void* sender);
 
     // Fields. Outlets are set by the interface file and not owned.
-    TunesView* tunesView = nullptr;
+    std::unique_ptr<TunesView> tunesView;
+    kit::StatusItem* tunesMenu = nullptr; // the status item, kept by the status bar
     TunesView* demoTunesView = nullptr;
     kit::Window* introWnd = nullptr;
     kit::Window* prefsWnd = nullptr;
@@ -102,6 +104,8 @@ public:
 
 private:
     void declareInterface(kit::Nib& nib);
+    // Carries `hideDockIcon` into the bundle's Info.plist.
+    void syncDockIcon();
 
     const script::ApplicationDirectory& m_apps;
     std::unique_ptr<kit::Nib> m_nib;

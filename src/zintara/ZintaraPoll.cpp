@@ -1,7 +1,144 @@
-// The player poll: the player's state into the menu and the marquee.
+// The player poll: whether the player runs, its rating, position, state,
+// shuffle and repeat into the menu and the marquee, and the display line.
 #include "zintara/Zintara.h"
+
+#include "kit/Menu.h"
+#include "kit/MenuItem.h"
+#include "kit/Window.h"
+#include "script/TextNumbers.h"
+#include "zintara/TunesView.h"
+
+namespace {
+constexpr const char* kPlayerName = "iTunes";
+constexpr const char* kNextHeader = "    NEXT: ";
+constexpr const char* kSeparator = " - ";
+
+// Script slots the poll runs.
+enum Slot : int {
+    kCurrentTitle = 1,
+    kCurrentArtist = 2,
+    kCurrentAlbum = 3,
+    kPlayerState = 4,
+    kNextTitle = 5,
+    kNextArtist = 6,
+    kNextAlbum = 7,
+    kCurrentNumber = 8,
+    kNextNumber = 9,
+    kPosition = 10,
+    kRating = 19,
+};
+
+// Menu tags the poll keeps in line with the player.
+enum Tag : int { kShuffleOff = 25, kShuffleOn = 26, kRepeatOff = 27, kRepeatOne = 28, kRepeatAll = 29 };
+
+// trackPrefs indices.
+enum Pref : int { kCurTitle, kCurArtist, kCurAlbum, kCurTrack, kNextTitlePref, kNextArtistPref, kNextAlbumPref,
+                  kNextTrackPref, kClearPaused };
+
+// Character `index` of the state string, or 0 when it has none.
+char stateChar(const std::optional<std::string>& state, std::size_t index)
+{
+    return state && state->size() > index ? (*state)[index] : '\0';
+}
+
+void check(kit::Menu* menu, int tag, bool on)
+{
+    if (menu) {
+        if (kit::MenuItem* item = menu->itemWithTag(tag))
+            item->setState(on ? 1 : 0);
+    }
+}
+} // namespace
 
 void Zintara::timerFire(void*)
 {
-    // Arrives with the status item; nothing shows the poll's result before.
+    if (prefsWnd && prefsWnd->isVisible())
+        return;
+
+    if (!appIsRunning(kPlayerName)) {
+        if (quitTunes)
+            quitTunes->setTitle("Launch iTunes");
+        if (quitBoth)
+            quitBoth->setEnabled(false);
+        if (tunesView) {
+            if (trackPrefs[kClearPaused]) {
+                tunesView->displayStaticTag = true;
+                tunesView->setDisplayString("");
+            } else {
+                tunesView->displayStaticTag = false;
+                tunesView->setDisplayString("(iTunes is not running)");
+            }
+        }
+        return;
+    }
+
+    if (quitBoth)
+        quitBoth->setEnabled(true);
+    if (quitTunes)
+        quitTunes->setTitle("Quit iTunes");
+
+    setTrackRating(script::intValue(runScript(kRating)));
+    const float position = script::floatValue(runScript(kPosition));
+    if (tunesView)
+        tunesView->timePerc = position;
+
+    const std::optional<std::string> state = runScript(kPlayerState);
+    const bool shuffle = stateChar(state, 1) == 'Y';
+    check(shuffleMenu, kShuffleOn, shuffle);
+    check(shuffleMenu, kShuffleOff, !shuffle);
+    const char repeat = stateChar(state, 2);
+    check(repeatMenu, kRepeatOff, repeat == '0');
+    check(repeatMenu, kRepeatOne, repeat == '1');
+    check(repeatMenu, kRepeatAll, repeat != '0' && repeat != '1');
+
+    bool paused = false;
+    if (stateChar(state, 0) == 'N') {
+        if (playPause)
+            playPause->setTitle("Pause");
+    } else {
+        if (playPause)
+            playPause->setTitle("Play");
+        paused = true;
+        if (trackPrefs[kClearPaused]) {
+            if (tunesView) {
+                tunesView->displayStaticTag = true;
+                tunesView->setDisplayString("");
+            }
+            return;
+        }
+    }
+
+    // A piece: the slot's text with its prefix, or nothing when its flag is
+    // off or the script had no answer.
+    auto piece = [this](int pref, int slot, const char* prefix) -> std::string {
+        if (!trackPrefs[pref])
+            return "";
+        const std::optional<std::string> text = runScript(slot);
+        return emptyStr(text) ? "" : prefix + *text;
+    };
+    const std::string curTitle = piece(kCurTitle, kCurrentTitle, "");
+    const std::string curArtist = piece(kCurArtist, kCurrentArtist, trackPrefs[kCurTitle] ? kSeparator : "");
+    const std::string curAlbum = piece(kCurAlbum, kCurrentAlbum, kSeparator);
+    const std::string curNumber = piece(kCurTrack, kCurrentNumber, kSeparator);
+    const std::string nextTitle = piece(kNextTitlePref, kNextTitle, "");
+    const std::string nextArtist = piece(kNextArtistPref, kNextArtist, trackPrefs[kNextTitlePref] ? kSeparator : "");
+    const std::string nextAlbum = piece(kNextAlbumPref, kNextAlbum, kSeparator);
+    const std::string nextNumber = piece(kNextTrackPref, kNextNumber, kSeparator);
+
+    std::string line = curTitle + curArtist + curAlbum + curNumber;
+    if (trackPrefs[kNextTitlePref] || trackPrefs[kNextArtistPref] || trackPrefs[kNextAlbumPref]
+        || trackPrefs[kNextTrackPref])
+        line += kNextHeader + nextTitle + nextArtist + nextAlbum + nextNumber;
+
+    if (emptyStr(line) && tunesView && tunesView->pieStyle != 0)
+        line = " ";
+    if (line == kNextHeader) {
+        if (!paused)
+            return;
+        line = "(Unpause to get track info)";
+    }
+    if (tunesView) {
+        tunesView->displayStaticTag = false;
+        tunesView->setDisplayString(line);
+    }
 }

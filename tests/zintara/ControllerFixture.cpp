@@ -1,24 +1,18 @@
 #include "ControllerFixture.h"
 
+#include "kit/StatusBar.h"
+
 #include <QAbstractButton>
 #include <QWidget>
 
 void ControllerTest::SetUp()
 {
     KitTest::SetUp();
-    players::PlayerOptions options;
-    options.shuffleSeed = 1;
-    auto made = players::PlayerFactory::make(options);
-    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<players::PlayerDirectory>>(made));
-    directory = std::move(std::get<std::unique_ptr<players::PlayerDirectory>>(made));
-
-    controller = std::make_unique<Zintara>(*directory);
-    std::string error;
-    ASSERT_TRUE(controller->loadInterface(&error)) << error;
-
+    kit::StatusBar::systemStatusBar().reset();
+    kit::StatusBar::systemStatusBar().setWidthForTesting(1000);
     kit::Application& app = kit::Application::sharedApplication();
     app.resetForTesting();
-    app.setDelegate(controller.get());
+    build("");
     app.setTerminationHandler([this] { terminated = true; });
     app.setModalObserver([this](kit::Window& window) {
         modalTitles.push_back(window.title());
@@ -36,12 +30,35 @@ void ControllerTest::SetUp()
     });
 }
 
+void ControllerTest::build(const std::string& libraryJson)
+{
+    controller.reset();
+    directory.reset();
+    players::PlayerOptions options;
+    options.shuffleSeed = 1;
+    if (!libraryJson.empty()) {
+        options.libraryPath = tempDir() + "/library.json";
+        testing_support::writeFile(options.libraryPath, libraryJson);
+    }
+    auto made = players::PlayerFactory::make(options);
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<players::PlayerDirectory>>(made))
+        << std::get<std::string>(made);
+    directory = std::move(std::get<std::unique_ptr<players::PlayerDirectory>>(made));
+
+    controller = std::make_unique<Zintara>(*directory);
+    std::string error;
+    ASSERT_TRUE(controller->loadInterface(&error)) << error;
+    kit::Application::sharedApplication().setDelegate(controller.get());
+}
+
 void ControllerTest::TearDown()
 {
     kit::Alert::setResponder(nullptr);
     kit::Application::sharedApplication().resetForTesting();
     controller.reset();
     directory.reset();
+    kit::StatusBar::systemStatusBar().reset();
+    kit::StatusBar::systemStatusBar().setWidthForTesting(0);
     KitTest::TearDown();
 }
 

@@ -20,6 +20,9 @@
 class ControllerTest : public testing_support::KitTest {
 protected:
     void SetUp() override;
+    // Rebuilds the player (from a library file's text; empty for the demo
+    // playlist) and the controller.
+    void build(const std::string& libraryJson);
     void TearDown() override;
 
     // Answers each modal window by its title as it comes up, and records

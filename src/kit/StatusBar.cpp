@@ -1,0 +1,165 @@
+#include "kit/StatusBar.h"
+
+#include "kit/StatusItem.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPointer>
+#include <QScreen>
+#include <QWidget>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kit {
+
+namespace {
+
+// The strip behind the items: a light, menu-bar-like band with a hairline
+// along its bottom edge.
+class StripWidget final : public QWidget {
+public:
+    StripWidget()
+        : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+                               | Qt::WindowDoesNotAcceptFocus)
+    {
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setWindowTitle(QStringLiteral("Status Bar"));
+        // Ignored where nothing composites windows; the strip is then opaque.
+        setWindowOpacity(0.96);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), QColor(242, 242, 242));
+        painter.fillRect(QRect(0, height() - 1, width(), 1), QColor(0, 0, 0, 48));
+    }
+};
+
+} // namespace
+
+struct StatusBar::Private {
+    QPointer<QWidget> strip;
+
+    QWidget* ensureStrip()
+    {
+        if (!strip)
+            strip = new StripWidget;
+        return strip.data();
+    }
+};
+
+StatusBar& StatusBar::systemStatusBar()
+{
+    static StatusBar bar;
+    return bar;
+}
+
+StatusBar::StatusBar()
+    : d(std::make_unique<Private>())
+{
+}
+
+StatusBar::~StatusBar()
+{
+    if (!QCoreApplication::instance()) {
+        // Past the application's end widgets can no longer be deleted; the
+        // process is about to go and takes them along.
+        for (auto& item : m_items)
+            (void)item.release();
+        m_items.clear();
+        return;
+    }
+    m_items.clear();
+    delete d->strip.data();
+}
+
+QWidget* StatusBar::widget() const
+{
+    return d->strip.data();
+}
+
+double StatusBar::width() const
+{
+    if (m_widthOverride > 0.0)
+        return m_widthOverride;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry().width() : 0.0;
+}
+
+StatusItem* StatusBar::statusItemWithLength(float length)
+{
+    if (!std::isfinite(length) || length <= 0.0f)
+        return nullptr;
+    double used = 0.0;
+    for (const auto& item : m_items)
+        used += item->length();
+    if (used + length > width())
+        return nullptr;
+    d->ensureStrip();
+    m_items.push_back(std::make_unique<StatusItem>(this, length));
+    layOut();
+    return m_items.back().get();
+}
+
+void StatusBar::removeStatusItem(StatusItem* item)
+{
+    const auto it = std::find_if(m_items.begin(), m_items.end(),
+                                 [item](const std::unique_ptr<StatusItem>& own) { return own.get() == item; });
+    if (it == m_items.end())
+        return;
+    m_items.erase(it);
+    layOut();
+}
+
+void StatusBar::reset()
+{
+    m_items.clear();
+    layOut();
+}
+
+void StatusBar::layOut()
+{
+    QWidget* strip = d->strip.data();
+    double total = 0.0;
+    for (const auto& item : m_items)
+        total += item->length();
+
+    // The first item sits at the right end; each later one to the left of
+    // the one before. Positions count from the left of the whole bar.
+    const double barWidth = width();
+    const double stripLeft = barWidth - total;
+    double right = barWidth;
+    for (const auto& item : m_items) {
+        right -= item->length();
+        item->setX(right);
+        if (QWidget* slot = item->widget(); slot && strip) {
+            if (slot->parentWidget() != strip)
+                slot->setParent(strip);
+            slot->move(static_cast<int>(std::lround(right - stripLeft)), 0);
+            slot->show();
+        }
+    }
+
+    if (!strip)
+        return;
+    if (m_items.empty()) {
+        strip->hide();
+        return;
+    }
+    const int thickness = static_cast<int>(kThickness);
+    const int stripWidth = static_cast<int>(std::lround(total));
+    QRect place(0, 0, stripWidth, thickness);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        place.moveTopRight(QPoint(area.right(), area.top()));
+    }
+    strip->setGeometry(place);
+    strip->show();
+    strip->raise();
+}
+
+} // namespace kit

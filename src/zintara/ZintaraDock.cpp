@@ -1,0 +1,65 @@
+// The hide-Dock-icon setting, carried into the bundle's Info.plist where it
+// takes effect at the next launch.
+#include "zintara/Zintara.h"
+
+#include "kit/Bundle.h"
+#include "kit/FileManager.h"
+#include "kit/PropertyList.h"
+#include "kit/Task.h"
+#include "kit/UserDefaults.h"
+#include "script/TextNumbers.h"
+
+#include <cstdint>
+
+namespace {
+constexpr const char* kEntry = "LSUIElement";
+
+// The entry as the system reads it: absent or "" is 0, text its integer
+// value. The system only ever writes text; a boolean or number someone else
+// wrote reads as its value.
+std::int8_t currentEntry(const kit::PlistDictionary& info)
+{
+    const auto it = info.find(kEntry);
+    if (it == info.end())
+        return 0;
+    if (const auto* text = it->second.getIf<std::string>())
+        return static_cast<std::int8_t>(script::intValue(std::string_view(*text)));
+    if (const auto* flag = it->second.getIf<bool>())
+        return *flag ? 1 : 0;
+    if (const auto* number = it->second.getIf<std::int64_t>())
+        return static_cast<std::int8_t>(*number);
+    return 0;
+}
+} // namespace
+
+void Zintara::syncDockIcon()
+{
+    const kit::Bundle& bundle = kit::Bundle::mainBundle();
+    const std::string path = bundle.bundlePath() + "/Contents/Info.plist";
+    if (!kit::FileManager::defaultManager().isWritableFileAtPath(path))
+        return;
+    auto parsed = kit::plist::readFile(path);
+    const auto* root = std::get_if<kit::PlistValue>(&parsed);
+    const auto* read = root ? root->getIf<kit::PlistDictionary>() : nullptr;
+    if (!read)
+        return;
+    kit::PlistDictionary info = *read;
+
+    const std::int8_t current = currentEntry(info);
+    kit::UserDefaults& defaults = kit::UserDefaults::standardUserDefaults();
+    if ((defaults.boolForKey("hideDockIcon") ? 1 : 0) == current)
+        return;
+    info[kEntry] = kit::PlistValue(std::to_string(defaults.boolForKey("hideDockIcon") ? 1 : 0));
+
+    // Written atomically over the old file rather than after removing it, so
+    // a failed write cannot leave the bundle without its Info.plist.
+    kit::plist::writeFileAtomically(path, kit::PlistValue(info));
+    kit::Task::launchedTaskWithLaunchPath("/usr/bin/touch", {bundle.bundlePath()});
+
+    if (!hasFinishedLaunching && current == 0) {
+        alert("Dock icon will be hidden on next launch",
+              "Zintara needed to modify itself in order to stay in sync with your current preferences (to hide the "
+              "Dock icon). The icon will be correctly hidden the next time you launch Zintara.",
+              "OK", std::nullopt);
+    }
+}
