@@ -95,6 +95,42 @@ void Window::center()
     d->widget->move(frame.topLeft());
 }
 
+namespace {
+// Height of the screen the widget is on, to turn Qt's top-left origin into
+// a bottom-left one.
+int screenHeight(const QWidget* widget)
+{
+    const QScreen* screen = widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().height() : 0;
+}
+} // namespace
+
+Rect Window::frame() const
+{
+    if (!d->widget)
+        return Rect();
+    const QRect g = d->widget->frameGeometry();
+    return Rect(g.x(), screenHeight(d->widget) - (g.y() + g.height()), g.width(), g.height());
+}
+
+void Window::setFrame(Rect frame, bool display)
+{
+    if (!d->widget)
+        return;
+    const QRect current = d->widget->frameGeometry();
+    const int x = static_cast<int>(frame.x());
+    const int y = screenHeight(d->widget) - static_cast<int>(frame.y() + frame.height());
+    if (frame.width() != current.width() || frame.height() != current.height()) {
+        // Client size follows the frame, less the decorations.
+        const int dw = current.width() - d->widget->width();
+        const int dh = current.height() - d->widget->height();
+        d->widget->resize(static_cast<int>(frame.width()) - dw, static_cast<int>(frame.height()) - dh);
+    }
+    d->widget->move(x, y);
+    if (display)
+        d->widget->repaint();
+}
+
 std::string Window::title() const
 {
     return d->widget ? d->widget->windowTitle().toStdString() : std::string();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kit/Geometry.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -22,6 +24,13 @@ public:
     void makeKeyAndOrderFront(void* sender);
     void center();
     std::string title() const;
+
+    // The window's frame on the screen, in points from the screen's
+    // bottom-left corner.
+    Rect frame() const;
+    // Moves or resizes the window; `display` asks for its content to be
+    // redrawn at once as well.
+    void setFrame(Rect frame, bool display);
 
     // Called when the user closes the window with its title-bar control.
     // Without a handler the window just hides.

@@ -78,6 +78,7 @@ public:
     // Menus and clicks.
     void menuSelect(kit::MenuItem* sender);
     void tunesMenuClick(void* sender);
+    void shakeWindow(kit::Window& window);
 
     // Fields. Outlets are set by the interface file and not owned.
     std::unique_ptr<TunesView> tunesView;
