@@ -8,11 +8,11 @@
 #include "kit/UserDefaults.h"
 #include "kit/Window.h"
 #include "kit/Workspace.h"
+#include "zintara/TagView.h"
 #include "zintara/TunesView.h"
 
 namespace {
 constexpr const char* kPlayerName = "iTunes";
-constexpr const char* kMakerURL = "https://zintara.org";
 
 // Window-button tags.
 enum : int {
@@ -61,7 +61,7 @@ void Zintara::applicationDidFinishLaunching()
         demoTunesView->setDisplayString(
             std::string("Sample Scrolling Text - Thanks for trying Zintara - Be sure to check out Quorble's other "
                         "Freeware & Shareware (")
-            + kMakerURL + ") - Please support Quorble Software! Thank you!");
+            + TagView::kMakerURL + ") - Please support Quorble Software! Thank you!");
     }
 
     hasFinishedLaunching = true;
