@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The real program in a real window: a first launch on a virtual X display
 # shows the welcome window; answering it and the launch window as a user
-# would, then ending the program with SIGTERM, leaves the 27 default
-# settings on disk with the launch counted.
+# would shows the marquee in the status bar, and ending the program with
+# SIGTERM then leaves the 27 default settings on disk with the launch counted.
 # first-launch.sh PROGRAM SCREENSHOT.png
 set -euo pipefail
 program="$1"; shot="$2"
@@ -26,7 +26,14 @@ press "$welcome" alt+o
 launch=$(window_wait "Launch iTunes?")
 press "$launch" alt+l
 window_gone "$launch"
-sleep 0.2 # the rest of the launch sequence runs without windows
+sleep 1.5 # the rest of the launch sequence runs without windows; then a poll
+
+# The marquee in the status bar at the top right shows the playing track.
+strip="${shot%.png}-status-bar.png"
+import -window root -crop 130x26+894+0 "$strip"
+colours=$(convert "$strip" -format '%k' info:)
+echo "status bar $strip: $colours colours"
+[ "$colours" -gt 8 ] || { echo "the status bar shows no marquee"; exit 1; }
 
 app_stop || { echo "zintara exited with status $?"; cat "$xvfb_work/app.log"; exit 1; }
 
