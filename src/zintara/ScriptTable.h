@@ -15,6 +15,30 @@ inline constexpr int kRatingCount = 6;
 // player. The texts are exact, down to the spacing.
 extern const char* const kScriptSources[kScriptSlotCount];
 
+// The slots by what they do.
+enum ScriptSlot : int {
+    kSlotPlayPause = 0,
+    kSlotCurrentTitle = 1,
+    kSlotCurrentArtist = 2,
+    kSlotCurrentAlbum = 3,
+    kSlotPlayerState = 4,
+    kSlotNextTitle = 5,
+    kSlotNextArtist = 6,
+    kSlotNextAlbum = 7,
+    kSlotCurrentNumber = 8,
+    kSlotNextNumber = 9,
+    kSlotPosition = 10,
+    kSlotNextTrack = 11,
+    kSlotPreviousTrack = 12,
+    kSlotQuitPlayer = 13,
+    kSlotShuffleOn = 14,
+    kSlotShuffleOff = 15,
+    kSlotRepeatOff = 16,
+    kSlotRepeatOne = 17,
+    kSlotRepeatAll = 18,
+    kSlotRating = 19,
+};
+
 // The rating scripts, one per rating menu tag t (rating t * 20). They have
 // no guard, so a rating chosen while the player is down launches it.
 extern const char* const kRatingSources[kRatingCount];

@@ -6,36 +6,12 @@
 #include "kit/Menu.h"
 #include "kit/MenuItem.h"
 #include "kit/UserDefaults.h"
+#include "zintara/MenuTags.h"
+#include "zintara/ScriptTable.h"
+
+using namespace zintara;
 
 namespace {
-enum Tag : int {
-    kPreferences = 1,
-    kPlayPause = 20,
-    kNext = 21,
-    kPrevious = 22,
-    kShuffleOff = 25,
-    kShuffleOn = 26,
-    kRepeatOff = 27,
-    kRepeatOne = 28,
-    kRepeatAll = 29,
-    kQuit = 30,
-    kQuitBoth = 31,
-    kQuitOrLaunchPlayer = 32,
-    kResetPreferences = 99,
-};
-
-enum Slot : int {
-    kSlotPlayPause = 0,
-    kSlotNext = 11,
-    kSlotPrevious = 12,
-    kSlotQuitPlayer = 13,
-    kSlotShuffleOn = 14,
-    kSlotShuffleOff = 15,
-    kSlotRepeatOff = 16,
-    kSlotRepeatOne = 17,
-    kSlotRepeatAll = 18,
-};
-
 // Seconds the program waits after asking the player to quit.
 constexpr double kQuitWait = 1.0;
 
@@ -58,34 +34,34 @@ void Zintara::menuSelect(kit::MenuItem* sender)
     kit::Application& app = kit::Application::sharedApplication();
     const int tag = sender->tag();
     switch (tag) {
-    case kPreferences:
+    case kTagPreferences:
         showPrefsWnd();
         break;
-    case kPlayPause:
-    case kNext:
-    case kPrevious:
-        runScript(tag == kPlayPause ? kSlotPlayPause : tag == kNext ? kSlotNext : kSlotPrevious);
+    case kTagPlayPause:
+    case kTagNext:
+    case kTagPrevious:
+        runScript(tag == kTagPlayPause ? kSlotPlayPause : tag == kTagNext ? kSlotNextTrack : kSlotPreviousTrack);
         timerFire(nullptr); // the menu and the line follow the command at once
         break;
-    case kShuffleOff:
-    case kShuffleOn:
-        runScript(tag == kShuffleOff ? kSlotShuffleOff : kSlotShuffleOn);
-        checkOnly(shuffleMenu, tag, {kShuffleOff, kShuffleOn});
+    case kTagShuffleOff:
+    case kTagShuffleOn:
+        runScript(tag == kTagShuffleOff ? kSlotShuffleOff : kSlotShuffleOn);
+        checkOnly(shuffleMenu, tag, {kTagShuffleOff, kTagShuffleOn});
         break;
-    case kRepeatOff:
-    case kRepeatOne:
-    case kRepeatAll:
-        runScript(tag == kRepeatOff ? kSlotRepeatOff : tag == kRepeatOne ? kSlotRepeatOne : kSlotRepeatAll);
-        checkOnly(repeatMenu, tag, {kRepeatOff, kRepeatOne, kRepeatAll});
+    case kTagRepeatOff:
+    case kTagRepeatOne:
+    case kTagRepeatAll:
+        runScript(tag == kTagRepeatOff ? kSlotRepeatOff : tag == kTagRepeatOne ? kSlotRepeatOne : kSlotRepeatAll);
+        checkOnly(repeatMenu, tag, {kTagRepeatOff, kTagRepeatOne, kTagRepeatAll});
         break;
-    case kQuit:
+    case kTagQuit:
         app.terminate(nullptr);
         break;
-    case kQuitBoth:
+    case kTagQuitBoth:
         runScript(kSlotQuitPlayer);
         app.terminate(nullptr);
         break;
-    case kQuitOrLaunchPlayer:
+    case kTagQuitOrLaunchPlayer:
         if (sender->title() == "Quit iTunes") {
             runScript(kSlotQuitPlayer);
             kit::Clock::current().sleepFor(kQuitWait);
@@ -93,7 +69,7 @@ void Zintara::menuSelect(kit::MenuItem* sender)
             launchITunes();
         }
         break;
-    case kResetPreferences:
+    case kTagResetPreferences:
         // Deletes the settings file and forgets the settings, so the flush
         // at quit cannot write them back; the next launch is a first one.
         kit::UserDefaults::standardUserDefaults().removePersistentDomain();

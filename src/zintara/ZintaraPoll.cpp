@@ -6,30 +6,16 @@
 #include "kit/MenuItem.h"
 #include "kit/Window.h"
 #include "script/TextNumbers.h"
+#include "zintara/MenuTags.h"
+#include "zintara/ScriptTable.h"
 #include "zintara/TunesView.h"
+
+using namespace zintara;
 
 namespace {
 constexpr const char* kPlayerName = "iTunes";
 constexpr const char* kNextHeader = "    NEXT: ";
 constexpr const char* kSeparator = " - ";
-
-// Script slots the poll runs.
-enum Slot : int {
-    kCurrentTitle = 1,
-    kCurrentArtist = 2,
-    kCurrentAlbum = 3,
-    kPlayerState = 4,
-    kNextTitle = 5,
-    kNextArtist = 6,
-    kNextAlbum = 7,
-    kCurrentNumber = 8,
-    kNextNumber = 9,
-    kPosition = 10,
-    kRating = 19,
-};
-
-// Menu tags the poll keeps in line with the player.
-enum Tag : int { kShuffleOff = 25, kShuffleOn = 26, kRepeatOff = 27, kRepeatOne = 28, kRepeatAll = 29 };
 
 // trackPrefs indices.
 enum Pref : int { kCurTitle, kCurArtist, kCurAlbum, kCurTrack, kNextTitlePref, kNextArtistPref, kNextAlbumPref,
@@ -77,19 +63,19 @@ void Zintara::timerFire(void*)
     if (quitTunes)
         quitTunes->setTitle("Quit iTunes");
 
-    setTrackRating(script::intValue(runScript(kRating)));
-    const float position = script::floatValue(runScript(kPosition));
+    setTrackRating(script::intValue(runScript(kSlotRating)));
+    const float position = script::floatValue(runScript(kSlotPosition));
     if (tunesView)
         tunesView->timePerc = position;
 
-    const std::optional<std::string> state = runScript(kPlayerState);
+    const std::optional<std::string> state = runScript(kSlotPlayerState);
     const bool shuffle = stateChar(state, 1) == 'Y';
-    check(shuffleMenu, kShuffleOn, shuffle);
-    check(shuffleMenu, kShuffleOff, !shuffle);
+    check(shuffleMenu, kTagShuffleOn, shuffle);
+    check(shuffleMenu, kTagShuffleOff, !shuffle);
     const char repeat = stateChar(state, 2);
-    check(repeatMenu, kRepeatOff, repeat == '0');
-    check(repeatMenu, kRepeatOne, repeat == '1');
-    check(repeatMenu, kRepeatAll, repeat != '0' && repeat != '1');
+    check(repeatMenu, kTagRepeatOff, repeat == '0');
+    check(repeatMenu, kTagRepeatOne, repeat == '1');
+    check(repeatMenu, kTagRepeatAll, repeat != '0' && repeat != '1');
 
     bool paused = false;
     if (stateChar(state, 0) == 'N') {
@@ -116,14 +102,14 @@ void Zintara::timerFire(void*)
         const std::optional<std::string> text = runScript(slot);
         return emptyStr(text) ? "" : prefix + *text;
     };
-    const std::string curTitle = piece(kCurTitle, kCurrentTitle, "");
-    const std::string curArtist = piece(kCurArtist, kCurrentArtist, trackPrefs[kCurTitle] ? kSeparator : "");
-    const std::string curAlbum = piece(kCurAlbum, kCurrentAlbum, kSeparator);
-    const std::string curNumber = piece(kCurTrack, kCurrentNumber, kSeparator);
-    const std::string nextTitle = piece(kNextTitlePref, kNextTitle, "");
-    const std::string nextArtist = piece(kNextArtistPref, kNextArtist, trackPrefs[kNextTitlePref] ? kSeparator : "");
-    const std::string nextAlbum = piece(kNextAlbumPref, kNextAlbum, kSeparator);
-    const std::string nextNumber = piece(kNextTrackPref, kNextNumber, kSeparator);
+    const std::string curTitle = piece(kCurTitle, kSlotCurrentTitle, "");
+    const std::string curArtist = piece(kCurArtist, kSlotCurrentArtist, trackPrefs[kCurTitle] ? kSeparator : "");
+    const std::string curAlbum = piece(kCurAlbum, kSlotCurrentAlbum, kSeparator);
+    const std::string curNumber = piece(kCurTrack, kSlotCurrentNumber, kSeparator);
+    const std::string nextTitle = piece(kNextTitlePref, kSlotNextTitle, "");
+    const std::string nextArtist = piece(kNextArtistPref, kSlotNextArtist, trackPrefs[kNextTitlePref] ? kSeparator : "");
+    const std::string nextAlbum = piece(kNextAlbumPref, kSlotNextAlbum, kSeparator);
+    const std::string nextNumber = piece(kNextTrackPref, kSlotNextNumber, kSeparator);
 
     std::string line = curTitle + curArtist + curAlbum + curNumber;
     if (trackPrefs[kNextTitlePref] || trackPrefs[kNextArtistPref] || trackPrefs[kNextAlbumPref]
