@@ -1,13 +1,21 @@
 #include "kit/Nib.h"
 
 #include "kit/Button.h"
+#include "kit/ColorWell.h"
 #include "kit/Menu.h"
+#include "kit/PopUpButton.h"
+#include "kit/Slider.h"
+#include "kit/TextField.h"
 #include "kit/View.h"
 #include "kit/Window.h"
 
 #include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -137,11 +145,22 @@ bool Nib::wireWidget(QWidget* widget, std::string* error)
     if (!isOutlet && actionName.empty() && !hasTag)
         return true;
 
+    // Sliders, pop-ups and colour wells send their actions themselves (on a
+    // user's change of value, choice of item, change of colour).
     std::unique_ptr<Control> control;
     Outlet::Kind kind = Outlet::Kind::Control;
-    if (qobject_cast<QAbstractButton*>(widget)) {
+    const bool isColorWell = widget->property("colorWell").toBool();
+    if (isColorWell) {
+        control = std::make_unique<ColorWell>(widget);
+    } else if (qobject_cast<QAbstractButton*>(widget)) {
         control = std::make_unique<Button>(widget);
         kind = Outlet::Kind::Button;
+    } else if (qobject_cast<QAbstractSlider*>(widget)) {
+        control = std::make_unique<Slider>(widget);
+    } else if (qobject_cast<QComboBox*>(widget)) {
+        control = std::make_unique<PopUpButton>(widget);
+    } else if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QLabel*>(widget)) {
+        control = std::make_unique<TextField>(widget);
     } else {
         control = std::make_unique<Control>(widget);
     }
@@ -154,7 +173,7 @@ bool Nib::wireWidget(QWidget* widget, std::string* error)
             return false;
         }
         control->setAction(actionName, it->second);
-        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        if (auto* button = qobject_cast<QAbstractButton*>(widget); button && !isColorWell) {
             Control* raw = control.get();
             QObject::connect(button, &QAbstractButton::clicked, [raw] { raw->sendAction(); });
         }
@@ -240,6 +259,19 @@ bool Nib::load(const std::string& path, std::string* error)
         }
         delete root;
     } else {
+        // Views take the frames the file gives their widgets (points, y up
+        // in the parent). All are read before any is set: setting a view's
+        // frame places its subviews by their frames.
+        std::vector<std::pair<View*, Rect>> frames;
+        for (const auto& [widget, view] : loader.viewForWidget) {
+            const QRect geometry = widget->geometry();
+            const QWidget* parent = widget->parentWidget();
+            const double y = parent ? parent->height() - geometry.y() - geometry.height() : 0.0;
+            frames.emplace_back(view, Rect(geometry.x(), y, geometry.width(), geometry.height()));
+        }
+        for (const auto& [view, frame] : frames)
+            view->setFrame(frame);
+
         auto window = std::make_unique<Window>(root);
         Window* raw = window.get();
         m_windows.push_back(std::move(window));

@@ -24,7 +24,10 @@ class Window;
 // and connects them to their owner by name: an object's name is its outlet,
 // a dynamic property `tag` (integer) its tag, and a dynamic property `action`
 // ("btnClick:") the owner's action it sends. The file, not code, decides the
-// layout. Loading fails with a message when a file names an action the owner
+// layout. Widgets become controls by class: buttons and checkboxes Button,
+// sliders Slider (property `scale`), combo boxes PopUpButton (property
+// `itemTags`), labels and line edits TextField, and a button with the
+// property `colorWell` set ColorWell. Loading fails with a message when a file names an action the owner
 // lacks or a view class nobody registered; `verifyOutlets` fails when the
 // owner declared an outlet no file provided.
 class Nib {
@@ -45,6 +48,16 @@ public:
     {
         m_outlets[name] = Outlet{Outlet::Kind::View, [slot](void* object) {
                                      *slot = dynamic_cast<V*>(static_cast<View*>(object));
+                                     return *slot != nullptr;
+                                 }};
+    }
+    // An outlet to a control of a kit class derived from Control (Slider,
+    // PopUpButton, ColorWell, TextField).
+    template <class C>
+    void controlOutlet(const std::string& name, C** slot)
+    {
+        m_outlets[name] = Outlet{Outlet::Kind::Control, [slot](void* object) {
+                                     *slot = dynamic_cast<C*>(static_cast<Control*>(object));
                                      return *slot != nullptr;
                                  }};
     }

@@ -9,11 +9,15 @@
 
 namespace kit {
 class Button;
+class ColorWell;
 class Control;
 class Menu;
 class MenuItem;
 class Nib;
+class PopUpButton;
+class Slider;
 class StatusItem;
+class TextField;
 class Timer;
 class UserDefaults;
 class Window;
@@ -29,7 +33,8 @@ class TunesView;
 // The controller: the application's delegate and owner of all state. Its
 // implementation is split into one source file per concern: launch and
 // window buttons, default settings, settings application, scripts, rating,
-// poll, interface table, click.
+// poll, preferences window, demo marquee, font selection, interface table,
+// click.
 class Zintara : public kit::ApplicationDelegate {
 public:
     static constexpr int kScriptCount = 20;
@@ -73,7 +78,19 @@ public:
 
     // Preferences.
     void showPrefsWnd();
+    void prepPrefsWnd();
     void savePrefs();
+    void livePrefClick(kit::Control* sender);
+    void prefClick(kit::Control* sender);
+
+    // Demo marquee.
+    void setDemoWidth(float width);
+    void updateDemoTunesView();
+
+    // Font selection.
+    void chooseFont(kit::Control* sender);
+    void changeFont(void* sender);
+    void modifyFontViaPanel(void* sender);
 
     // Menus and clicks.
     void menuSelect(kit::MenuItem* sender);
@@ -95,6 +112,31 @@ public:
     std::array<bool, 9> trackPrefs{};
     kit::Button* alwaysLaunchBtn = nullptr;
     kit::Button* hideWelcome = nullptr;
+    kit::Button* showShadow = nullptr;
+    kit::Slider* sizeSlider = nullptr;
+    kit::Slider* speedSlider = nullptr;
+    kit::Slider* vertAdjustSlider = nullptr;
+    kit::TextField* fontLabel = nullptr;
+    kit::TextField* fontSizeLabel = nullptr;
+    kit::ColorWell* colorWell = nullptr;
+    kit::Button* noScroll = nullptr; // on when scrolling is enabled
+    kit::Button* hideDock = nullptr;
+    kit::Button* curTitle = nullptr;
+    kit::Button* curArtist = nullptr;
+    kit::Button* curAlbum = nullptr;
+    kit::Button* curTrack = nullptr;
+    kit::Button* nextTitle = nullptr;
+    kit::Button* nextArtist = nullptr;
+    kit::Button* nextAlbum = nullptr;
+    kit::Button* nextTrack = nullptr;
+    kit::Button* showPie = nullptr;
+    kit::Button* clearPaused = nullptr;
+    kit::Button* showNotes = nullptr;
+    kit::Button* fadeEdges = nullptr;
+    kit::PopUpButton* pieStyle = nullptr;
+    kit::PopUpButton* syncTime = nullptr;
+    kit::PopUpButton* targetFPS = nullptr;
+    kit::PopUpButton* shouldLaunchiTunes = nullptr;
     kit::MenuItem* playPause = nullptr;
     kit::MenuItem* quitTunes = nullptr;
     kit::MenuItem* quitBoth = nullptr;
@@ -110,4 +152,6 @@ private:
 
     const script::ApplicationDirectory& m_apps;
     std::unique_ptr<kit::Nib> m_nib;
+    // Keeps this controller the font panel's delegate while it lives.
+    std::shared_ptr<void> m_fontPanelDelegate;
 };

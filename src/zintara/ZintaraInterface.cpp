@@ -4,12 +4,31 @@
 
 #include "kit/Application.h"
 #include "kit/Bundle.h"
+#include "kit/Button.h"
+#include "kit/ColorWell.h"
+#include "kit/FontPanel.h"
 #include "kit/Nib.h"
+#include "kit/PopUpButton.h"
+#include "kit/Slider.h"
+#include "kit/TextField.h"
+#include "kit/View.h"
 #include "kit/Window.h"
+#include "zintara/TunesView.h"
 
 namespace {
 // The interface files in the bundle's resources, loaded in this order.
-constexpr const char* kInterfaceFiles[] = {"Welcome.ui", "Launch.ui", "DropDownMenu.ui"};
+constexpr const char* kInterfaceFiles[] = {"Welcome.ui", "Launch.ui", "Preferences.ui", "DropDownMenu.ui"};
+
+// The preferences window's cancel button.
+constexpr int kTagPrefsCancel = 2;
+
+// The view classes the files use: the marquee (the demo marquee) and a
+// plain view (the demo marquee's frame).
+void registerViewClasses()
+{
+    kit::Nib::registerViewClass("TunesView", [](kit::Rect frame) { return std::make_unique<TunesView>(frame); });
+    kit::Nib::registerViewClass("View", [](kit::Rect frame) { return std::make_unique<kit::View>(frame); });
+}
 } // namespace
 
 void Zintara::declareInterface(kit::Nib& nib)
@@ -26,13 +45,46 @@ void Zintara::declareInterface(kit::Nib& nib)
     nib.outlet("repeatMenu", &repeatMenu);
     nib.outlet("ratingMenu", &ratingSubmenu);
 
+    nib.outlet("prefsWnd", &prefsWnd);
+    nib.viewOutlet("demoTunesView", &demoTunesView);
+    nib.outlet("showShadow", &showShadow);
+    nib.controlOutlet("sizeSlider", &sizeSlider);
+    nib.controlOutlet("speedSlider", &speedSlider);
+    nib.controlOutlet("vertAdjustSlider", &vertAdjustSlider);
+    nib.controlOutlet("fontLabel", &fontLabel);
+    nib.controlOutlet("fontSizeLabel", &fontSizeLabel);
+    nib.controlOutlet("colorWell", &colorWell);
+    nib.outlet("noScroll", &noScroll);
+    nib.outlet("hideDock", &hideDock);
+    nib.outlet("curTitle", &curTitle);
+    nib.outlet("curArtist", &curArtist);
+    nib.outlet("curAlbum", &curAlbum);
+    nib.outlet("curTrack", &curTrack);
+    nib.outlet("nextTitle", &nextTitle);
+    nib.outlet("nextArtist", &nextArtist);
+    nib.outlet("nextAlbum", &nextAlbum);
+    nib.outlet("nextTrack", &nextTrack);
+    nib.outlet("showPie", &showPie);
+    nib.outlet("clearPaused", &clearPaused);
+    nib.outlet("showNotes", &showNotes);
+    nib.outlet("fadeEdges", &fadeEdges);
+    nib.controlOutlet("pieStyle", &pieStyle);
+    nib.controlOutlet("syncTime", &syncTime);
+    nib.controlOutlet("targetFPS", &targetFPS);
+    nib.controlOutlet("shouldLaunchiTunes", &shouldLaunchiTunes);
+
     nib.action("btnClick:", [this](kit::Control* sender) { btnClick(sender); });
+    nib.action("livePrefClick:", [this](kit::Control* sender) { livePrefClick(sender); });
+    nib.action("prefClick:", [this](kit::Control* sender) { prefClick(sender); });
+    nib.action("chooseFont:", [this](kit::Control* sender) { chooseFont(sender); });
+    nib.action("modifyFontViaPanel:", [this](kit::Control* sender) { modifyFontViaPanel(sender); });
     nib.menuAction("menuSelect:", [this](kit::MenuItem* sender) { menuSelect(sender); });
     nib.menuAction("ratingMenu:", [this](kit::MenuItem* sender) { ratingMenu(sender); });
 }
 
 bool Zintara::loadInterface(std::string* error)
 {
+    registerViewClasses();
     auto nib = std::make_unique<kit::Nib>();
     declareInterface(*nib);
     const kit::Bundle& bundle = kit::Bundle::mainBundle();
@@ -66,5 +118,17 @@ bool Zintara::loadInterface(std::string* error)
             launchWnd->orderOut(nullptr);
         });
     }
+    // Closing the preferences window is cancelling it; anything else would
+    // leave the status-bar marquee paused.
+    if (prefsWnd) {
+        prefsWnd->setCloseHandler([this] {
+            kit::Control cancel(nullptr);
+            cancel.setTag(kTagPrefsCancel);
+            btnClick(&cancel);
+        });
+    }
+
+    // The font panel reports its changes to this controller.
+    m_fontPanelDelegate = kit::FontPanel::sharedFontManager().setDelegate([this] { changeFont(nullptr); });
     return true;
 }
