@@ -6,13 +6,13 @@
 #include "kit/Bundle.h"
 #include "kit/Button.h"
 #include "kit/ColorWell.h"
-#include "kit/FontPanel.h"
 #include "kit/Nib.h"
 #include "kit/PopUpButton.h"
 #include "kit/Slider.h"
 #include "kit/TextField.h"
 #include "kit/View.h"
 #include "kit/Window.h"
+#include "zintara/TagView.h"
 #include "zintara/TunesView.h"
 
 namespace {
@@ -28,6 +28,7 @@ void registerViewClasses()
 {
     kit::Nib::registerViewClass("TunesView", [](kit::Rect frame) { return std::make_unique<TunesView>(frame); });
     kit::Nib::registerViewClass("View", [](kit::Rect frame) { return std::make_unique<kit::View>(frame); });
+    kit::Nib::registerViewClass("TagView", [](kit::Rect frame) { return std::make_unique<TagView>(frame); });
 }
 } // namespace
 
@@ -127,8 +128,5 @@ bool Zintara::loadInterface(std::string* error)
             btnClick(&cancel);
         });
     }
-
-    // The font panel reports its changes to this controller.
-    m_fontPanelDelegate = kit::FontPanel::sharedFontManager().setDelegate([this] { changeFont(nullptr); });
     return true;
 }

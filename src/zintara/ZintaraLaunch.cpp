@@ -5,6 +5,7 @@
 #include "kit/Alert.h"
 #include "kit/Application.h"
 #include "kit/Button.h"
+#include "kit/FontPanel.h"
 #include "kit/UserDefaults.h"
 #include "kit/Window.h"
 #include "kit/Workspace.h"
@@ -28,8 +29,8 @@ void Zintara::applicationDidFinishLaunching()
 {
     hasFinishedLaunching = false;
     kit::UserDefaults& defaults = kit::UserDefaults::standardUserDefaults();
-    // The font panel reports to this controller (it is the application's
-    // delegate, at the end of the responder chain).
+    // The font panel reports its changes to this controller.
+    m_fontPanelDelegate = kit::FontPanel::sharedFontManager().setDelegate([this] { changeFont(nullptr); });
 
     if (!defaults.objectForKey("menuSize"))
         setDefaultPrefs();

@@ -34,7 +34,11 @@ protected:
         ControllerTest::SetUp();
         kit::Task::setLauncher([](const std::string&, const std::vector<std::string>&) { return true; });
         controller->setDefaultPrefs();
-        controller->syncAppPrefsWithDefaults();
+        // A launch with nothing to ask: settings applied, the font panel
+        // reporting to the controller, the demo given its text.
+        store().setBool(false, "showWelcome");
+        store().setBool(false, "launchiTunes");
+        controller->applicationDidFinishLaunching();
     }
     void TearDown() override
     {
