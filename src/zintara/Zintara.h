@@ -38,6 +38,8 @@ class TunesView;
 class Zintara : public kit::ApplicationDelegate {
 public:
     static constexpr int kScriptCount = 20;
+    // The player's name, as the scripts and the workspace know it.
+    static constexpr const char* kPlayerName = "iTunes";
 
     // `apps` are the applications the scripts address (System Events and
     // the player); not owned.

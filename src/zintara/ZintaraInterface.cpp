@@ -13,14 +13,12 @@
 #include "kit/View.h"
 #include "kit/Window.h"
 #include "zintara/TagView.h"
+#include "zintara/Tags.h"
 #include "zintara/TunesView.h"
 
 namespace {
 // The interface files in the bundle's resources, loaded in this order.
 constexpr const char* kInterfaceFiles[] = {"Welcome.ui", "Launch.ui", "Preferences.ui", "DropDownMenu.ui"};
-
-// The preferences window's cancel button.
-constexpr int kTagPrefsCancel = 2;
 
 // The view classes the files use: the marquee (the demo marquee) and a
 // plain view (the demo marquee's frame).
@@ -124,7 +122,7 @@ bool Zintara::loadInterface(std::string* error)
     if (prefsWnd) {
         prefsWnd->setCloseHandler([this] {
             kit::Control cancel(nullptr);
-            cancel.setTag(kTagPrefsCancel);
+            cancel.setTag(zintara::kTagPrefsCancel);
             btnClick(&cancel);
         });
     }

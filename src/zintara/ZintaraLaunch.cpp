@@ -10,20 +10,10 @@
 #include "kit/Window.h"
 #include "kit/Workspace.h"
 #include "zintara/TagView.h"
+#include "zintara/Tags.h"
 #include "zintara/TunesView.h"
 
-namespace {
-constexpr const char* kPlayerName = "iTunes";
-
-// Window-button tags.
-enum : int {
-    kTagWelcomePrefs = 0,
-    kTagPrefsSave = 1,
-    kTagPrefsCancel = 2,
-    kTagLaunch = 3,
-    kTagDontLaunch = 4,
-};
-} // namespace
+using namespace zintara;
 
 void Zintara::applicationDidFinishLaunching()
 {

@@ -6,7 +6,7 @@
 #include "kit/Menu.h"
 #include "kit/MenuItem.h"
 #include "kit/UserDefaults.h"
-#include "zintara/MenuTags.h"
+#include "zintara/Tags.h"
 #include "zintara/ScriptTable.h"
 
 using namespace zintara;

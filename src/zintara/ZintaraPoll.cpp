@@ -6,14 +6,13 @@
 #include "kit/MenuItem.h"
 #include "kit/Window.h"
 #include "script/TextNumbers.h"
-#include "zintara/MenuTags.h"
+#include "zintara/Tags.h"
 #include "zintara/ScriptTable.h"
 #include "zintara/TunesView.h"
 
 using namespace zintara;
 
 namespace {
-constexpr const char* kPlayerName = "iTunes";
 constexpr const char* kNextHeader = "    NEXT: ";
 constexpr const char* kSeparator = " - ";
 

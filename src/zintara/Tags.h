@@ -20,4 +20,13 @@ enum MenuTag : int {
     kTagResetPreferences = 99,
 };
 
+// Tags of the buttons of the welcome, launch and preferences windows.
+enum ButtonTag : int {
+    kTagWelcomePrefs = 0,
+    kTagPrefsSave = 1,
+    kTagPrefsCancel = 2,
+    kTagLaunch = 3,
+    kTagDontLaunch = 4,
+};
+
 } // namespace zintara
