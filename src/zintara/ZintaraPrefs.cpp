@@ -189,14 +189,17 @@ void Zintara::savePrefs()
         }
     }
 
-    if (pieStyle)
-        defaults.setInteger(pieStyle->selectedTag(), "pieStyle");
+    // A stored value the pop-up does not offer leaves it with no selection;
+    // the stored value then stays as it is rather than becoming -1.
+    auto storeTag = [&](const kit::PopUpButton* popUp, const char* key) {
+        if (popUp && popUp->selectedTag() >= 0)
+            defaults.setInteger(popUp->selectedTag(), key);
+    };
+    storeTag(pieStyle, "pieStyle");
     storeState(showPie, "showPie");
-    if (syncTime)
-        defaults.setInteger(syncTime->selectedTag(), "syncTime");
+    storeTag(syncTime, "syncTime");
     storeState(clearPaused, "clearPaused");
-    if (targetFPS)
-        defaults.setInteger(targetFPS->selectedTag(), "framesPerSecond");
+    storeTag(targetFPS, "framesPerSecond");
 
     defaults.synchronize();
 }

@@ -72,7 +72,9 @@ void Zintara::syncAppPrefsWithDefaults()
     if (timer)
         timer->invalidate();
     float interval = static_cast<float>(defaults.integerForKey("syncTime"));
-    if (interval == 0.0f)
+    // 0 stands for half a second; so does a negative value from an edited
+    // file, which would otherwise poll without pause.
+    if (interval <= 0.0f)
         interval = kHalfSecond;
     timer = kit::Timer::scheduledTimerWithTimeInterval(
         interval, [this](kit::Timer&) { timerFire(nullptr); }, true);

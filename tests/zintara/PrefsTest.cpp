@@ -419,6 +419,18 @@ TEST_F(PrefsTest, AFontChosenInThePanelReachesLabelsAndDemoButNotTheStore)
     EXPECT_EQ(controller->tunesView->oFont->fontName(), "DejaVu Serif");
 }
 
+TEST_F(PrefsTest, AStoredValueThePopUpsDoNotOfferSurvivesASave)
+{
+    store().setInteger(25, "framesPerSecond");
+    store().setInteger(7, "syncTime");
+    store().setInteger(9, "pieStyle");
+    open();
+    click("saveButton");
+    EXPECT_EQ(store().integerForKey("framesPerSecond"), 25);
+    EXPECT_EQ(store().integerForKey("syncTime"), 7);
+    EXPECT_EQ(store().integerForKey("pieStyle"), 9);
+}
+
 TEST_F(PrefsTest, ADiscardedControllerNoLongerHearsTheFontPanel)
 {
     open();

@@ -115,6 +115,10 @@ TEST_F(SettingsTest, PollIntervalIsWholeSecondsOrHalfASecond)
     store().setInteger(2, "syncTime");
     controller->syncAppPrefsWithDefaults();
     EXPECT_DOUBLE_EQ(controller->timer->timeInterval(), 2.0);
+    // A negative value from an edited file must not poll without pause.
+    store().setInteger(-5, "syncTime");
+    controller->syncAppPrefsWithDefaults();
+    EXPECT_DOUBLE_EQ(controller->timer->timeInterval(), 0.5);
 }
 
 TEST_F(SettingsTest, ApplyingTwiceLeavesOneOfEverything)
