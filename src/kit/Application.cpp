@@ -73,15 +73,6 @@ void Application::stopModal()
     run->loop.exit(); // takes effect once the current action returns
 }
 
-void Application::abortModal()
-{
-    if (m_modalLoops.empty())
-        return;
-    ModalRun* run = m_modalLoops.back();
-    run->response = NSModalResponseAbort;
-    run->loop.exit();
-}
-
 void Application::terminate(void*)
 {
     if (m_terminated)

@@ -32,11 +32,10 @@ public:
     int run();
 
     // Shows `window` and runs a modal loop in the modal-panel mode until
-    // `stopModal` (or `abortModal`); answers the stop code.
+    // `stopModal`; answers the stop code.
     int runModalForWindow(Window& window);
     // Ends the innermost modal run once control returns to its loop.
     void stopModal();
-    void abortModal();
     bool isRunningModal() const { return !m_modalLoops.empty(); }
 
     // Called with the window once its modal run is under way (tests answer

@@ -10,7 +10,7 @@ struct Control::Private {
 };
 
 Control::Control(QWidget* widget)
-    : d(new Private{widget})
+    : d(std::make_unique<Private>(Private{widget}))
 {
     bool ok = false;
     const int tag = widget ? widget->property("tag").toInt(&ok) : 0;
@@ -18,10 +18,7 @@ Control::Control(QWidget* widget)
         m_tag = tag;
 }
 
-Control::~Control()
-{
-    delete d;
-}
+Control::~Control() = default;
 
 QWidget* Control::widget() const
 {

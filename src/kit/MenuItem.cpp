@@ -10,7 +10,7 @@ struct MenuItem::Private {
 };
 
 MenuItem::MenuItem(QAction* action)
-    : d(new Private{action})
+    : d(std::make_unique<Private>(Private{action}))
 {
     bool ok = false;
     const int tag = action ? action->property("tag").toInt(&ok) : 0;
@@ -27,10 +27,7 @@ MenuItem::MenuItem(QAction* action)
     }
 }
 
-MenuItem::~MenuItem()
-{
-    delete d;
-}
+MenuItem::~MenuItem() = default;
 
 QAction* MenuItem::qaction() const
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -46,7 +47,7 @@ public:
 
 private:
     struct Private;
-    Private* d;
+    std::unique_ptr<Private> d;
     int m_tag = 0;
     std::string m_actionName;
     Action m_action;

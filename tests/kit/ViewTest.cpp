@@ -64,9 +64,7 @@ void showNow(QWidget* widget)
 
 void send(QWidget* widget, QEvent::Type type, QPointF at)
 {
-    QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton,
-                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
+    testing_support::sendMouse(widget, type, at);
 }
 
 class ViewTest : public testing_support::KitTest {};

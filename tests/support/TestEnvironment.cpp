@@ -5,6 +5,10 @@
 #include "kit/UserDefaults.h"
 #include "kit/Workspace.h"
 
+#include <QApplication>
+#include <QMouseEvent>
+#include <QWidget>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -45,6 +49,13 @@ void KitTest::TearDown()
 void KitTest::runFor(double seconds)
 {
     kit::RunLoop::main().runFor(seconds);
+}
+
+void sendMouse(QWidget* widget, QEvent::Type type, QPointF at)
+{
+    QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
 }
 
 std::string readFile(const std::string& path)

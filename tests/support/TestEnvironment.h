@@ -2,10 +2,15 @@
 
 #include "kit/Clock.h"
 
+#include <QEvent>
+#include <QPointF>
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+
+class QWidget;
 
 namespace testing_support {
 
@@ -32,6 +37,10 @@ private:
     std::string m_bundle;
     std::unique_ptr<kit::ScopedClock> m_scopedClock;
 };
+
+// Sends a left-button mouse event at a point in the widget's own (top-left)
+// coordinates, as the platform would.
+void sendMouse(QWidget* widget, QEvent::Type type, QPointF at);
 
 // Reads a whole file ("" when it cannot be read).
 std::string readFile(const std::string& path);
