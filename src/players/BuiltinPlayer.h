@@ -2,7 +2,7 @@
 
 #include "players/Library.h"
 #include "players/VirtualPlayer.h"
-#include "script/ScriptableApplication.h"
+#include "players/Player.h"
 
 #include <cstdint>
 #include <string>
@@ -24,7 +24,7 @@ namespace players {
 // error -1728, as is a track index past either end.
 // Commands: play (optionally a track), pause, playpause, stop, next track,
 // previous track, quit, and launch / activate (which only start it).
-class BuiltinPlayer : public script::ScriptableApplication {
+class BuiltinPlayer : public Player {
 public:
     BuiltinPlayer(std::string name, Library library, std::uint32_t shuffleSeed);
 

@@ -6,7 +6,7 @@ namespace players {
 
 PlayerDirectory::PlayerDirectory() = default;
 
-void PlayerDirectory::setPlayer(std::unique_ptr<script::ScriptableApplication> player)
+void PlayerDirectory::setPlayer(std::unique_ptr<Player> player)
 {
     m_player = std::move(player);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "players/SystemEvents.h"
-#include "script/ScriptableApplication.h"
+#include "players/Player.h"
 
 #include <memory>
 #include <string>
@@ -17,15 +17,15 @@ public:
     PlayerDirectory();
 
     // Installs the player; it replaces any player set before.
-    void setPlayer(std::unique_ptr<script::ScriptableApplication> player);
-    script::ScriptableApplication* player() const { return m_player.get(); }
+    void setPlayer(std::unique_ptr<Player> player);
+    Player* player() const { return m_player.get(); }
     SystemEvents& systemEvents() { return m_systemEvents; }
 
     script::ScriptableApplication* find(const std::string& name) const override;
 
 private:
     mutable SystemEvents m_systemEvents;
-    std::unique_ptr<script::ScriptableApplication> m_player;
+    std::unique_ptr<Player> m_player;
 };
 
 } // namespace players
