@@ -54,9 +54,9 @@ void MenuItem::setState(int state)
 {
     if (!d->action)
         return;
-    // Checkable only once it has carried a mark, so plain items show no box.
-    if (state != 0)
-        d->action->setCheckable(true);
+    // Checkable only while it carries a mark: an unchecked checkable item
+    // shows an empty box, and its neighbours that never had a mark show none.
+    d->action->setCheckable(state != 0);
     d->action->setChecked(state != 0);
 }
 

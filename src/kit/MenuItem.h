@@ -27,7 +27,8 @@ public:
     std::string title() const;
     void setTitle(const std::string& title);
 
-    // 1 shows the check mark, 0 removes it.
+    // 1 shows the check mark; 0 shows nothing where it was, as on an item
+    // never marked.
     int state() const;
     void setState(int state);
 
