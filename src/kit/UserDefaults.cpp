@@ -9,7 +9,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <pwd.h>
 #include <string_view>
@@ -106,6 +108,33 @@ std::string formatReal(double d)
     return ec == std::errc() ? std::string(buffer, ptr) : std::string("0");
 }
 
+// Moves an unreadable settings file out of the way without replacing any
+// file kept aside before: the first free name of `<path>.corrupt`,
+// `<path>.corrupt.1`, `<path>.corrupt.2`... The name used, or nullopt with
+// the name tried and the system's reason.
+std::optional<std::string> moveAside(const std::string& path, std::string& tried, std::string& why)
+{
+    constexpr int kMostKept = 10000;
+    for (int n = 0; n < kMostKept; ++n) {
+        tried = path + ".corrupt" + (n == 0 ? std::string() : "." + std::to_string(n));
+        if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, tried.c_str(), RENAME_NOREPLACE) == 0)
+            return tried;
+        if (errno == EEXIST)
+            continue;
+        if (errno == EINVAL || errno == ENOSYS) {
+            // A file system that cannot refuse to replace: look first.
+            if (pathExists(tried))
+                continue;
+            if (::rename(path.c_str(), tried.c_str()) == 0)
+                return tried;
+        }
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    why = "too many earlier copies are kept beside it";
+    return std::nullopt;
+}
+
 std::string describe(const PlistError& error)
 {
     if (error.line > 0)
@@ -184,12 +213,12 @@ void UserDefaults::load()
     }
 
     // Keep the user's file, out of the way, and start as a first launch.
-    const std::string aside = m_path + ".corrupt";
-    if (::rename(m_path.c_str(), aside.c_str()) == 0) {
+    std::string aside;
+    std::string why;
+    if (moveAside(m_path, aside, why)) {
         m_loadProblem = "The preferences file " + m_path + " could not be read: " + reason + ". It was moved to "
             + aside + " and the settings start afresh.";
     } else {
-        const std::string why = std::strerror(errno);
         m_protectFile = true;
         m_loadProblem = "The preferences file " + m_path + " could not be read: " + reason
             + ". It could not be moved to " + aside + " either (" + why

@@ -54,8 +54,9 @@ public:
     // how the settings are reset (the next launch is a first launch).
     void removePersistentDomain();
 
-    // Set when the file could not be read at load: it was moved aside to
-    // `<path>.corrupt` and the store started empty. The message names both.
+    // Set when the file could not be read at load: it was moved aside to the
+    // first free name of `<path>.corrupt`, `<path>.corrupt.1`... (never over
+    // one kept before) and the store started empty. The message names both.
     const std::optional<std::string>& loadProblem() const { return m_loadProblem; }
 
     // Seconds after a change before the automatic write.

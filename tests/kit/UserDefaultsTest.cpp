@@ -189,7 +189,6 @@ TEST_F(UserDefaultsTest, AStoreThatIsDroppedCancelsItsPendingWrite)
 TEST_F(UserDefaultsTest, ACorruptFileIsMovedAsideAndTheLaunchStartsAfresh)
 {
     const std::string garbage = "<?xml version=\"1.0\"?>\n<plist><dict><key>menuSize</key><integer>1";
-    writeFile(prefsPath() + ".corrupt", "an older casualty");
     writeFile(prefsPath(), garbage);
 
     UserDefaults& d = relaunch();
@@ -208,6 +207,24 @@ TEST_F(UserDefaultsTest, ACorruptFileIsMovedAsideAndTheLaunchStartsAfresh)
     EXPECT_EQ(readFile(prefsPath() + ".corrupt"), garbage);
 }
 
+TEST_F(UserDefaultsTest, EveryCorruptFileIsKeptUnderItsOwnName)
+{
+    writeFile(prefsPath() + ".corrupt", "an older casualty");
+    writeFile(prefsPath() + ".corrupt.2", "one the user numbered");
+    for (const std::string bytes : {"<plist><dict>", "<plist><array>", "not a plist"}) {
+        writeFile(prefsPath(), bytes);
+        relaunch();
+    }
+    EXPECT_EQ(readFile(prefsPath() + ".corrupt"), "an older casualty");
+    EXPECT_EQ(readFile(prefsPath() + ".corrupt.1"), "<plist><dict>");
+    EXPECT_EQ(readFile(prefsPath() + ".corrupt.2"), "one the user numbered");
+    EXPECT_EQ(readFile(prefsPath() + ".corrupt.3"), "<plist><array>");
+    EXPECT_EQ(readFile(prefsPath() + ".corrupt.4"), "not a plist");
+    const auto& problem = UserDefaults::standardUserDefaults().loadProblem();
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->find("moved to " + prefsPath() + ".corrupt.4 "), std::string::npos) << *problem;
+}
+
 TEST_F(UserDefaultsTest, AWellFormedFileWhoseTopIsNotADictionaryIsMovedAside)
 {
     const std::string array = plist::serialize(PlistArray{1, 2});
@@ -220,22 +237,29 @@ TEST_F(UserDefaultsTest, AWellFormedFileWhoseTopIsNotADictionaryIsMovedAside)
 
 TEST_F(UserDefaultsTest, AFileThatCanNeitherBeReadNorMovedIsNeverWrittenOver)
 {
-    // A folder where the file should be cannot be read as one, and a full
-    // folder in the way of ".corrupt" stops the move.
-    fs::create_directories(prefsPath() + "/keep");
-    fs::create_directories(prefsPath() + ".corrupt/full");
+    // A file name of 248 bytes: room for the writer's 7-byte temporary
+    // suffix, none for ".corrupt", so the move fails whoever runs the test.
+    const std::string info = bundlePath() + "/Contents/Info.plist";
+    auto parsed = plist::readFile(info);
+    auto dict = std::get<PlistValue>(parsed).get<PlistDictionary>();
+    dict["CFBundleIdentifier"] = PlistValue(std::string(242, 'z'));
+    ASSERT_TRUE(plist::writeFileAtomically(info, PlistValue(dict)));
+    const std::string path = configHome() + "/" + std::string(242, 'z') + ".plist";
+    writeFile(path, "<plist><dict>");
 
     UserDefaults& d = relaunch();
+    ASSERT_EQ(d.path(), path);
     ASSERT_TRUE(d.loadProblem());
     EXPECT_NE(d.loadProblem()->find("not be written over"), std::string::npos) << *d.loadProblem();
+    EXPECT_NE(d.loadProblem()->find("File name too long"), std::string::npos) << *d.loadProblem();
     d.setInteger(1, "menuSize");
     EXPECT_FALSE(d.synchronize());
     runFor(UserDefaults::kAutosaveDelay);
-    EXPECT_TRUE(fs::is_directory(prefsPath() + "/keep"));
+    EXPECT_EQ(readFile(path), "<plist><dict>");
     EXPECT_EQ(d.integerForKey("menuSize"), 1) << "the run goes on with the values in memory";
 
     // Once the obstacle is gone, the store saves as usual.
-    fs::remove_all(prefsPath());
+    fs::remove(path);
     EXPECT_TRUE(d.synchronize());
     EXPECT_EQ(relaunch().integerForKey("menuSize"), 1);
 }
