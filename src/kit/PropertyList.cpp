@@ -898,10 +898,15 @@ std::variant<PlistValue, PlistError> readFile(const std::string& path)
     return parse(bytes);
 }
 
-bool writeFileAtomically(const std::string& path, const PlistValue& value)
+bool writeFileAtomically(const std::string& path, const PlistValue& value, std::string* reason)
 {
-    if (path.empty())
+    const auto fail = [reason](int error) {
+        if (reason)
+            *reason = errnoText(error);
         return false;
+    };
+    if (path.empty())
+        return fail(ENOENT);
     // Write through a symbolic link rather than replacing it.
     std::string target = path;
     struct stat linkInfo {};
@@ -928,14 +933,17 @@ bool writeFileAtomically(const std::string& path, const PlistValue& value)
     std::string temp = target + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
-        return false;
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok)
-        ok = ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
+        return fail(errno);
+    int error = 0;
+    if (::fchmod(fd, mode) != 0 || !writeAll(fd, bytes) || ::fsync(fd) != 0)
+        error = errno != 0 ? errno : EIO;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
         ::unlink(temp.c_str());
-        return false;
+        return fail(error);
     }
     // Make the rename itself durable; a failure here loses nothing.
     const int dir = ::open(directoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

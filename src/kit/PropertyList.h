@@ -69,8 +69,9 @@ std::string serialize(const PlistValue& value);
 std::variant<PlistValue, PlistError> readFile(const std::string& path);
 
 // Writes atomically: a temporary file beside the target, fsync, rename.
-// False (and the target untouched) on any failure.
-bool writeFileAtomically(const std::string& path, const PlistValue& value);
+// False (and the target untouched) on any failure, with the system's reason
+// ("Permission denied") in `reason` when one is given.
+bool writeFileAtomically(const std::string& path, const PlistValue& value, std::string* reason = nullptr);
 
 // Reads the decimal number at the start of `text` ("-2.5e3x" gives -2500)
 // whatever the locale; `used` gets the characters taken, 0 when there is no

@@ -35,14 +35,20 @@ bool pathExists(const std::string& path)
 }
 
 // Creates the folder and any missing parents, private to the user as a
-// configuration folder should be.
+// configuration folder should be. On failure errno says why.
 bool makeFolders(const std::string& dir)
 {
-    if (dir.empty())
+    if (dir.empty()) {
+        errno = ENOENT;
         return false;
+    }
     struct stat info {};
-    if (::stat(dir.c_str(), &info) == 0)
-        return S_ISDIR(info.st_mode);
+    if (::stat(dir.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            return true;
+        errno = ENOTDIR;
+        return false;
+    }
     const std::size_t slash = dir.find_last_of('/');
     if (slash != std::string::npos && slash > 0 && !makeFolders(dir.substr(0, slash)))
         return false;
@@ -143,7 +149,30 @@ std::string describe(const PlistError& error)
     return error.message;
 }
 
+struct SaveFailureSlot {
+    UserDefaults::SaveFailureHandler handler;
+    std::uint64_t generation = 0;
+};
+
+SaveFailureSlot& saveFailureSlot()
+{
+    static SaveFailureSlot slot;
+    return slot;
+}
+
 } // namespace
+
+std::shared_ptr<void> UserDefaults::setSaveFailureHandler(SaveFailureHandler handler)
+{
+    SaveFailureSlot& slot = saveFailureSlot();
+    slot.handler = std::move(handler);
+    const std::uint64_t generation = ++slot.generation;
+    return std::shared_ptr<void>(nullptr, [generation](void*) {
+        SaveFailureSlot& current = saveFailureSlot();
+        if (current.generation == generation)
+            current.handler = nullptr;
+    });
+}
 
 UserDefaults& UserDefaults::standardUserDefaults()
 {
@@ -382,13 +411,23 @@ bool UserDefaults::synchronize()
             return false;
         m_protectFile = false; // its owner has dealt with it
     }
+    std::string reason;
     const std::size_t slash = m_path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !makeFolders(m_path.substr(0, slash)))
-        return false;
-    if (!plist::writeFileAtomically(m_path, PlistValue(m_values)))
-        return false;
-    m_dirty = false;
-    return true;
+    if (slash != std::string::npos && slash > 0 && !makeFolders(m_path.substr(0, slash))) {
+        reason = std::strerror(errno);
+    } else if (plist::writeFileAtomically(m_path, PlistValue(m_values), &reason)) {
+        m_dirty = false;
+        m_saveFailing = false;
+        return true;
+    }
+    m_lastSaveFailure = reason;
+    if (!m_saveFailing) {
+        // News only after a save got through; a run of failures is one.
+        m_saveFailing = true;
+        if (SaveFailureHandler handler = saveFailureSlot().handler)
+            handler(m_path, reason); // may run a modal alert: the store is consistent by now
+    }
+    return false;
 }
 
 void UserDefaults::removePersistentDomain()

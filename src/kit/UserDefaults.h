@@ -3,6 +3,7 @@
 #include "kit/PropertyList.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,6 +51,16 @@ public:
     // the write failed; the values stay in memory and a later call retries.
     bool synchronize();
 
+    // The system's reason for the last failed write ("Permission denied").
+    const std::string& lastSaveFailure() const { return m_lastSaveFailure; }
+
+    // Told of a failed write with the file's path and the system's reason:
+    // the first failure, and then again only after a write has succeeded in
+    // between. For every store; the answer keeps the handler registered
+    // until its last copy goes (unless replaced meanwhile).
+    using SaveFailureHandler = std::function<void(const std::string& path, const std::string& reason)>;
+    [[nodiscard]] static std::shared_ptr<void> setSaveFailureHandler(SaveFailureHandler handler);
+
     // Deletes the file and empties the store, with nothing left to write:
     // how the settings are reset (the next launch is a first launch).
     void removePersistentDomain();
@@ -73,6 +84,9 @@ private:
     std::shared_ptr<Timer> m_autosave;
     // A file we could neither read nor move aside: never written over.
     bool m_protectFile = false;
+    // The last write failed: the next failure is not news.
+    bool m_saveFailing = false;
+    std::string m_lastSaveFailure;
 };
 
 } // namespace kit

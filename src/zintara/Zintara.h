@@ -151,9 +151,14 @@ private:
     void declareInterface(kit::Nib& nib);
     // Carries `hideDockIcon` into the bundle's Info.plist.
     void syncDockIcon();
+    // Tells the user, once per run of failures, that the settings file
+    // cannot be written.
+    void reportSaveFailure(const std::string& path, const std::string& reason);
 
     const script::ApplicationDirectory& m_apps;
     std::unique_ptr<kit::Nib> m_nib;
     // Keeps this controller the font panel's delegate while it lives.
     std::shared_ptr<void> m_fontPanelDelegate;
+    // Keeps this controller the one told of failed settings writes.
+    std::shared_ptr<void> m_saveFailureReport;
 };

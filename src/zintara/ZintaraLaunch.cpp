@@ -13,6 +13,8 @@
 #include "zintara/Tags.h"
 #include "zintara/TunesView.h"
 
+#include <iostream>
+
 using namespace zintara;
 
 void Zintara::applicationDidFinishLaunching()
@@ -21,6 +23,10 @@ void Zintara::applicationDidFinishLaunching()
     kit::UserDefaults& defaults = kit::UserDefaults::standardUserDefaults();
     // The font panel reports its changes to this controller.
     m_fontPanelDelegate = kit::FontPanel::sharedFontManager().setDelegate([this] { changeFont(nullptr); });
+    // Answers the user gives (the welcome and launch windows, the
+    // preferences) must not be lost in silence when the store cannot write.
+    m_saveFailureReport = kit::UserDefaults::setSaveFailureHandler(
+        [this](const std::string& path, const std::string& reason) { reportSaveFailure(path, reason); });
 
     if (!defaults.objectForKey("menuSize"))
         setDefaultPrefs();
@@ -77,6 +83,15 @@ void Zintara::launchITunes()
 {
     kit::Workspace::sharedWorkspace().launchApplication(kPlayerName);
     kit::Application::sharedApplication().activateIgnoringOtherApps(true);
+}
+
+void Zintara::reportSaveFailure(const std::string& path, const std::string& reason)
+{
+    std::cerr << "zintara: the settings could not be saved to " << path << ": " << reason << '\n';
+    alert("Your Zintara settings could not be saved",
+          "Zintara could not write its settings to " + path + ": " + reason
+              + ".\n\nThe settings stay in effect until Zintara quits, and Zintara tries again at the next save.",
+          "OK", std::nullopt);
 }
 
 int Zintara::alert(const std::string& message, const std::string& informative, const std::string& defaultButton,

@@ -330,12 +330,15 @@ TEST_F(PropertyListFileTest, AFailedWriteLeavesTheTargetAndNoTemporaryFile)
     // The target is a folder with content, so the final rename must fail.
     const std::string target = tempDir() + "/busy.plist";
     fs::create_directories(target + "/inside");
-    EXPECT_FALSE(plist::writeFileAtomically(target, PlistDictionary{{"k", 1}}));
+    std::string reason;
+    EXPECT_FALSE(plist::writeFileAtomically(target, PlistDictionary{{"k", 1}}, &reason));
+    EXPECT_EQ(reason, "Is a directory");
     EXPECT_TRUE(fs::is_directory(target + "/inside"));
     for (const auto& entry : fs::directory_iterator(tempDir()))
         EXPECT_EQ(entry.path().filename().string().find("busy.plist."), std::string::npos) << entry.path();
 
-    EXPECT_FALSE(plist::writeFileAtomically(tempDir() + "/no/such/folder/x.plist", PlistDictionary{}));
+    EXPECT_FALSE(plist::writeFileAtomically(tempDir() + "/no/such/folder/x.plist", PlistDictionary{}, &reason));
+    EXPECT_EQ(reason, "No such file or directory");
 }
 
 TEST_F(PropertyListFileTest, WritesThroughASymbolicLink)

@@ -7,6 +7,7 @@
 
 #include <QPushButton>
 
+#include <filesystem>
 #include <set>
 
 namespace {
@@ -272,6 +273,53 @@ TEST_F(LaunchTest, TerminationFlushesEverySetting)
     kit::UserDefaults::resetStandardUserDefaults(); // read back from the file
     EXPECT_EQ(store().integerForKey("launchCount"), 5);
     EXPECT_TRUE(store().objectForKey("showWelcome"));
+}
+
+TEST_F(LaunchTest, SettingsThatCannotBeSavedAreReportedOnceAndKeptInMemory)
+{
+    // A plain file where the settings folder should be: nothing can be
+    // written below it, whoever runs the test.
+    const std::string blocked = tempDir() + "/blocked";
+    testing_support::writeFile(blocked, "not a folder");
+    setenv("XDG_CONFIG_HOME", (blocked + "/config").c_str(), 1);
+    kit::UserDefaults::resetStandardUserDefaults();
+    const std::string path = store().path();
+    ASSERT_EQ(path.rfind(blocked + "/config/", 0), 0u);
+
+    answerBoth(true, "dontLaunchButton", true);
+    testing::internal::CaptureStderr();
+    launch();
+    runFor(kit::UserDefaults::kAutosaveDelay * 3);
+    const std::string said = testing::internal::GetCapturedStderr();
+
+    ASSERT_EQ(alerts.size(), 1u) << "one alert, however many saves fail";
+    EXPECT_EQ(alerts[0].messageText(), "Your Zintara settings could not be saved");
+    EXPECT_NE(alerts[0].informativeText().find(path), std::string::npos) << alerts[0].informativeText();
+    EXPECT_NE(alerts[0].informativeText().find("Not a directory"), std::string::npos) << alerts[0].informativeText();
+    EXPECT_NE(said.find(path), std::string::npos) << said;
+    EXPECT_NE(said.find("Not a directory"), std::string::npos) << said;
+
+    // The run goes on with the answers in memory.
+    EXPECT_TRUE(store().objectForKey("showWelcome"));
+    EXPECT_TRUE(store().objectForKey("launchiTunes"));
+    EXPECT_FALSE(store().boolForKey("launchiTunes"));
+    EXPECT_EQ(store().integerForKey("menuSize"), 120);
+    EXPECT_EQ(testing_support::readFile(blocked), "not a folder");
+
+    // Once a save gets through, the next failure is news again.
+    std::filesystem::remove(blocked);
+    ASSERT_TRUE(store().synchronize());
+    EXPECT_TRUE(store().objectForKey("showWelcome"));
+    EXPECT_EQ(alerts.size(), 1u);
+    std::filesystem::remove_all(blocked);
+    testing_support::writeFile(blocked, "not a folder");
+    store().setInteger(7, "launchCount");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(store().synchronize());
+    EXPECT_FALSE(store().synchronize());
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(alerts.size(), 2u);
+    EXPECT_EQ(store().integerForKey("launchCount"), 7);
 }
 
 TEST_F(LaunchTest, AlertPassesItsTextsThrough)
