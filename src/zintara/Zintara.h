@@ -159,6 +159,9 @@ private:
     std::unique_ptr<kit::Nib> m_nib;
     // Keeps this controller the font panel's delegate while it lives.
     std::shared_ptr<void> m_fontPanelDelegate;
+    // The `hideDockIcon` value whose failed write into the bundle the user
+    // was told of; -1 when none.
+    int m_dockFailureReported = -1;
     // Keeps this controller the one told of failed settings writes.
     std::shared_ptr<void> m_saveFailureReport;
 };

@@ -47,13 +47,29 @@ void Zintara::syncDockIcon()
 
     const std::int8_t current = currentEntry(info);
     kit::UserDefaults& defaults = kit::UserDefaults::standardUserDefaults();
-    if ((defaults.boolForKey("hideDockIcon") ? 1 : 0) == current)
+    const int wanted = defaults.boolForKey("hideDockIcon") ? 1 : 0;
+    if (wanted == current)
         return;
-    info[kEntry] = kit::PlistValue(std::to_string(defaults.boolForKey("hideDockIcon") ? 1 : 0));
+    info[kEntry] = kit::PlistValue(std::to_string(wanted));
 
     // Written atomically over the old file rather than after removing it, so
-    // a failed write cannot leave the bundle without its Info.plist.
-    kit::plist::writeFileAtomically(path, kit::PlistValue(info));
+    // a failed write cannot leave the bundle without its Info.plist. A file
+    // that is writable in a folder that is not cannot be replaced: the
+    // bundle then stays as it was, and the user hears so instead of a
+    // promise about the next launch (once per wish, not at every save).
+    std::string reason;
+    if (!kit::plist::writeFileAtomically(path, kit::PlistValue(info), &reason)) {
+        if (m_dockFailureReported != wanted) {
+            m_dockFailureReported = wanted;
+            alert("The Dock icon setting could not be carried into Zintara",
+                  "Zintara could not rewrite " + path + ": " + reason + ".\n\nThe Dock icon will be "
+                      + (wanted ? "shown" : "hidden")
+                      + " at the next launch as before, until Zintara is in a place where it can modify itself.",
+                  "OK", std::nullopt);
+        }
+        return;
+    }
+    m_dockFailureReported = -1;
     kit::Task::launchedTaskWithLaunchPath("/usr/bin/touch", {bundle.bundlePath()});
 
     if (!hasFinishedLaunching && current == 0) {

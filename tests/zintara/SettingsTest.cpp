@@ -11,6 +11,7 @@
 #include "zintara/TunesView.h"
 
 #include <filesystem>
+#include <unistd.h>
 
 namespace {
 
@@ -190,6 +191,64 @@ TEST_F(SettingsTest, DockIconSettingReachesTheBundleWithTheLaunchMessageOnlyAtLa
     controller->syncAppPrefsWithDefaults();
     EXPECT_EQ(dockEntry(), "1");
     EXPECT_EQ(alerts.size(), 1u);
+}
+
+TEST_F(SettingsTest, AnInfoPlistThatCannotBeReplacedIsReportedNotClaimed)
+{
+    // Info.plist itself is writable, but no new file can be made in its
+    // place: its real name leaves no room for the temporary file's suffix,
+    // which stops the write whoever runs the test (permissions do not bind
+    // the superuser).
+    setDockEntry(std::nullopt);
+    const std::string path = bundlePath() + "/Contents/Info.plist";
+    const std::string real = bundlePath() + "/Contents/" + std::string(249, 'i');
+    std::filesystem::rename(path, real);
+    std::filesystem::create_symlink(real, path);
+    const std::string before = testing_support::readFile(real);
+
+    store().setBool(true, "hideDockIcon");
+    controller->hasFinishedLaunching = false;
+    controller->syncAppPrefsWithDefaults();
+    EXPECT_EQ(testing_support::readFile(real), before) << "the bundle is left alone";
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_TRUE(launched.empty()) << "nothing to touch";
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_NE(alerts[0].messageText(), "Dock icon will be hidden on next launch");
+    EXPECT_EQ(alerts[0].messageText(), "The Dock icon setting could not be carried into Zintara");
+    EXPECT_NE(alerts[0].informativeText().find(path), std::string::npos) << alerts[0].informativeText();
+    EXPECT_NE(alerts[0].informativeText().find("File name too long"), std::string::npos)
+        << alerts[0].informativeText();
+
+    // The same failure at every later application of the settings is not
+    // news; a write that works again behaves as usual.
+    controller->hasFinishedLaunching = true;
+    controller->syncAppPrefsWithDefaults();
+    EXPECT_EQ(alerts.size(), 1u);
+    std::filesystem::remove(path);
+    std::filesystem::rename(real, path);
+    controller->syncAppPrefsWithDefaults();
+    EXPECT_EQ(dockEntry(), "1");
+    EXPECT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(launched, (std::vector<std::string>{"/usr/bin/touch", bundlePath()}));
+}
+
+TEST_F(SettingsTest, AnUnwritableBundleFolderGivesNoSuccessMessage)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind the superuser";
+    setDockEntry(std::nullopt);
+    const std::string contents = bundlePath() + "/Contents";
+    const std::string before = testing_support::readFile(contents + "/Info.plist");
+    std::filesystem::permissions(contents, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    store().setBool(true, "hideDockIcon");
+    controller->hasFinishedLaunching = false;
+    controller->syncAppPrefsWithDefaults();
+    std::filesystem::permissions(contents, std::filesystem::perms::owner_all);
+    EXPECT_EQ(testing_support::readFile(contents + "/Info.plist"), before);
+    EXPECT_TRUE(launched.empty());
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_NE(alerts[0].informativeText().find("Permission denied"), std::string::npos)
+        << alerts[0].informativeText();
 }
 
 TEST_F(SettingsTest, ADockEntryAlreadyInLineIsLeftAlone)
