@@ -1,7 +1,9 @@
 #include "kit/FontPanel.h"
 
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QPointer>
 #include <QSignalBlocker>
 
@@ -10,11 +12,22 @@
 namespace kit {
 
 namespace {
+// The face as the panel lists it: its family, its style and its size, so
+// the panel opens on the face that is drawn.
 QFont qfontOf(const Font& font)
 {
-    QFont qfont(QString::fromStdString(font.fontName()));
+    const QFontInfo face(font.qfontForDpi(72.0));
+    QFont qfont = QFontDatabase::font(face.family(), face.styleName(), 12);
+    qfont.setStyleName(face.styleName());
     qfont.setPointSizeF(font.pointSize());
     return qfont;
+}
+
+// The style of a font the panel reports: its style name, or the one its
+// weight and slant make.
+std::string styleOf(const QFont& font)
+{
+    return QFontDatabase::styleString(font).toStdString();
 }
 } // namespace
 
@@ -81,6 +94,14 @@ bool FontPanel::isPanelVisible() const
     return d->panel && d->panel->isVisible();
 }
 
+std::optional<FontPanel::Shown> FontPanel::shownFont() const
+{
+    if (!d->panel)
+        return std::nullopt;
+    const QFont font = d->panel->currentFont();
+    return Shown{font.family().toStdString(), styleOf(font), font.pointSize()};
+}
+
 void FontPanel::closePanel()
 {
     if (d->panel)
@@ -95,7 +116,7 @@ std::optional<Font> FontPanel::convertFont(const std::optional<Font>& font) cons
     double size = chosen.pointSizeF();
     if (!(size > 0.0))
         size = font ? font->pointSize() : 0.0;
-    std::optional<Font> converted = Font::fontWithName(chosen.family().toStdString(), size);
+    std::optional<Font> converted = Font::fontWithFace(chosen.family().toStdString(), styleOf(chosen), size);
     return converted ? converted : font;
 }
 
@@ -111,10 +132,19 @@ std::shared_ptr<void> FontPanel::setDelegate(ChangeFont changeFont)
 
 void FontPanel::choose(const std::string& family, double pointSize)
 {
+    choose(family, std::string(), pointSize);
+}
+
+void FontPanel::choose(const std::string& family, const std::string& style, double pointSize)
+{
     ensurePanel();
     if (!d->panel->isVisible())
         orderFrontFontPanel();
     QFont font(QString::fromStdString(family));
+    if (!style.empty()) {
+        font = QFontDatabase::font(QString::fromStdString(family), QString::fromStdString(style), 12);
+        font.setStyleName(QString::fromStdString(style));
+    }
     font.setPointSizeF(pointSize);
     {
         const QSignalBlocker quiet(d->panel.data());

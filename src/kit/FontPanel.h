@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace kit {
 
@@ -41,9 +42,19 @@ public:
     using ChangeFont = std::function<void()>;
     [[nodiscard]] std::shared_ptr<void> setDelegate(ChangeFont changeFont);
 
-    // Chooses a family and size in the panel as the user would, which
-    // reports the change (tests and scripted use). Opens the panel first.
+    // Chooses a family (in its regular face, or in `style`) and size in the
+    // panel as the user would, which reports the change (tests and scripted
+    // use). Opens the panel first.
     void choose(const std::string& family, double pointSize);
+    void choose(const std::string& family, const std::string& style, double pointSize);
+
+    // The face and size the panel shows (tests): family, style, points.
+    struct Shown {
+        std::string family;
+        std::string style;
+        int pointSize = 0;
+    };
+    std::optional<Shown> shownFont() const;
 
 private:
     FontPanel();

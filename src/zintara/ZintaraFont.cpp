@@ -1,5 +1,5 @@
-// Font selection: the font panel opens on the font the preferences window's
-// labels name, and each change made in it rewrites the labels and the demo
+// Font selection: the font panel opens on the face the preferences window's
+// labels name (as the marquee draws it), and each change made in it rewrites the labels and the demo
 // marquee's font. Nothing here touches the store.
 #include "zintara/Zintara.h"
 
@@ -17,7 +17,10 @@ void Zintara::chooseFont(kit::Control*)
     // end before they are read.
     const std::string name = fontLabel ? fontLabel->stringValue() : std::string();
     const int size = fontSizeLabel ? fontSizeLabel->intValue() : 0;
-    manager.setSelectedFont(kit::Font::fontWithName(name, size), false);
+    // A name that is not installed (the default "Monaco") is drawn in the
+    // default font: the panel starts from what the marquee really shows.
+    const std::optional<kit::Font> named = kit::Font::fontWithName(name, size);
+    manager.setSelectedFont(named ? *named : kit::Font::defaultFont(), false);
     manager.orderFrontFontPanel();
 }
 

@@ -415,6 +415,48 @@ TEST_F(DrawingTest, FontsByInstalledFamilyOnly)
     EXPECT_EQ(Font::defaultFont().pointSize(), 10.0);
 }
 
+TEST_F(DrawingTest, FontsNameTheirFaceAndAreFoundByIt)
+{
+    // Family plus style, a PostScript-style name, and the plain family all
+    // reach a face; the name a face reports brings back the same face.
+    const auto bold = Font::fontWithName("DejaVu Sans Mono Bold", 12);
+    ASSERT_TRUE(bold.has_value()) << "fonts-dejavu-core is installed";
+    EXPECT_EQ(bold->fontName(), "DejaVu Sans Mono Bold");
+    EXPECT_EQ(bold->pointSize(), 12.0);
+    for (const char* name : {"DejaVuSansMono-Bold", "dejavu sans mono bold", "DEJAVUSANSMONO-BOLD"}) {
+        const auto found = Font::fontWithName(name, 9);
+        ASSERT_TRUE(found.has_value()) << name;
+        EXPECT_EQ(found->fontName(), "DejaVu Sans Mono Bold") << name;
+    }
+    const auto both = Font::fontWithName("DejaVuSansMono-BoldOblique", 9);
+    ASSERT_TRUE(both.has_value());
+    EXPECT_EQ(both->fontName(), "DejaVu Sans Mono Bold Oblique");
+    // The regular face is the family itself, however it is asked for.
+    for (const char* name : {"DejaVu Sans Mono", "DejaVuSansMono", "DejaVu Sans Mono Book", "DejaVuSansMono-Book"}) {
+        const auto regular = Font::fontWithName(name, 9);
+        ASSERT_TRUE(regular.has_value()) << name;
+        EXPECT_EQ(regular->fontName(), "DejaVu Sans Mono") << name;
+    }
+    // "DejaVu Sans" is a family too: the longest family that leaves a style
+    // wins, and a style the family lacks names nothing.
+    EXPECT_EQ(Font::fontWithName("DejaVu Sans Bold", 9)->fontName(), "DejaVu Sans Bold");
+    EXPECT_FALSE(Font::fontWithName("DejaVu Sans Mono Heavy", 9).has_value());
+    EXPECT_FALSE(Font::fontWithName("DejaVuSansMono-", 9).has_value());
+    EXPECT_FALSE(Font::fontWithName("Monaco", 10).has_value());
+
+    // The face is what is drawn: bold puts down more ink than regular.
+    const auto regular = Font::fontWithName("DejaVu Sans Mono", 12);
+    const auto inkOfFont = [&](const std::optional<Font>& font) {
+        auto image = drawn({200, 30}, [&] { drawInRect("Bold and regular", Rect(0, 0, 200, 30), plainText(font)); });
+        double sum = 0;
+        for (int y = 0; y < image->pixelsHigh(); ++y)
+            for (int x = 0; x < image->pixelsWide(); ++x)
+                sum += image->colorAtPixel(x, y).alphaComponent();
+        return sum;
+    };
+    EXPECT_GT(inkOfFont(bold), inkOfFont(regular) * 1.2);
+}
+
 TEST_F(DrawingTest, MeasuringTreatsControlCharactersAsSpaces)
 {
     const TextAttributes attributes = plainText();

@@ -4,6 +4,8 @@
 
 #include "kit/Button.h"
 #include "kit/ColorWell.h"
+#include "kit/Font.h"
+#include "kit/Image.h"
 #include "kit/FontPanel.h"
 #include "kit/PopUpButton.h"
 #include "kit/Slider.h"
@@ -417,6 +419,79 @@ TEST_F(PrefsTest, AFontChosenInThePanelReachesLabelsAndDemoButNotTheStore)
     EXPECT_EQ(store().integerForKey("fontSize"), 13);
     ASSERT_TRUE(controller->tunesView->oFont);
     EXPECT_EQ(controller->tunesView->oFont->fontName(), "DejaVu Serif");
+}
+
+// Ink of a marquee's rendered line.
+double inkOf(const TunesView& view)
+{
+    double sum = 0;
+    if (!view.img)
+        return sum;
+    for (int y = 0; y < view.img->pixelsHigh(); ++y)
+        for (int x = 0; x < view.img->pixelsWide(); ++x)
+            sum += view.img->colorAtPixel(x, y).alphaComponent();
+    return sum;
+}
+
+TEST_F(PrefsTest, ABoldFaceSurvivesThePanelTheStoreAndARelaunch)
+{
+    store().setObject(std::string("DejaVu Sans Mono"), "fontName");
+    store().setInteger(12, "fontSize");
+    store().setBool(false, "fontShadow");
+    open();
+    kit::FontPanel& panel = kit::FontPanel::sharedFontManager();
+    click("fontButton");
+    panel.choose("DejaVu Sans Mono", "Bold", 12);
+    EXPECT_EQ(controller->fontLabel->stringValue(), "DejaVu Sans Mono Bold");
+    ASSERT_TRUE(demo().oFont);
+    EXPECT_EQ(demo().oFont->fontName(), "DejaVu Sans Mono Bold");
+    click("saveButton");
+    EXPECT_EQ(store().stringForKey("fontName"), "DejaVu Sans Mono Bold");
+    ASSERT_TRUE(store().synchronize());
+
+    // The next launch reads it back from the file and draws it bold.
+    kit::UserDefaults::resetStandardUserDefaults();
+    build("");
+    controller->applicationDidFinishLaunching();
+    ASSERT_TRUE(controller->tunesView->oFont);
+    EXPECT_EQ(controller->tunesView->oFont->fontName(), "DejaVu Sans Mono Bold");
+    const std::string line = "Bold Title - Bold Artist";
+    TunesView regular(kit::Rect(0, 0, 120, 22));
+    regular.drawShadow = false;
+    regular.setFont("DejaVu Sans Mono", 12);
+    regular.setDisplayString(line);
+    TunesView& drawn = *controller->tunesView;
+    drawn.setDisplayString(line);
+    EXPECT_GT(inkOf(drawn), inkOf(regular) * 1.2) << "the status-bar marquee draws the bold face";
+
+    // And the panel opens on it again.
+    open();
+    click("fontButton");
+    const auto shown = panel.shownFont();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->family, "DejaVu Sans Mono");
+    EXPECT_EQ(shown->style, "Bold");
+    EXPECT_EQ(shown->pointSize, 12);
+}
+
+TEST_F(PrefsTest, ThePanelOpensOnTheFontTheMarqueeReallyDraws)
+{
+    // The default "Monaco" is not installed: the marquee draws in the
+    // default font, and that is where the panel starts.
+    ASSERT_FALSE(kit::Font::fontWithName("Monaco", 10));
+    open();
+    kit::FontPanel& panel = kit::FontPanel::sharedFontManager();
+    click("fontButton");
+    const kit::Font drawnFont = kit::Font::defaultFont();
+    ASSERT_TRUE(panel.selectedFont());
+    EXPECT_EQ(panel.selectedFont()->fontName(), drawnFont.fontName());
+    EXPECT_EQ(panel.selectedFont()->pointSize(), drawnFont.pointSize());
+    const auto shown = panel.shownFont();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(drawnFont.fontName().rfind(shown->family, 0), 0u) << shown->family;
+    EXPECT_EQ(shown->pointSize, 10);
+    EXPECT_EQ(kit::Font::fontWithFace(shown->family, shown->style, 10)->fontName(), drawnFont.fontName());
+    EXPECT_EQ(controller->fontLabel->stringValue(), "Monaco") << "opening the panel changes no label";
 }
 
 TEST_F(PrefsTest, AStoredValueThePopUpsDoNotOfferSurvivesASave)
