@@ -62,6 +62,14 @@ struct Face {
 // one of its styles ("DejaVu Sans Mono Bold"), or a PostScript-style name
 // ("DejaVuSansMono-Bold", "DejaVuSansMono"). Case does not matter. Where
 // several families fit, the longest one that leaves a known style wins.
+// A family as the font system lists it where two foundries offer one
+// ("C059 [urw]"), without the foundry: how people and other programs name it.
+QString bareFamily(const QString& family)
+{
+    const int bracket = family.lastIndexOf(QLatin1String(" ["));
+    return bracket > 0 && family.endsWith(QLatin1Char(']')) ? family.left(bracket) : family;
+}
+
 std::optional<Face> faceNamed(const QString& name)
 {
     const QStringList families = QFontDatabase::families();
@@ -69,24 +77,32 @@ std::optional<Face> faceNamed(const QString& name)
         if (sameText(family, name))
             return Face{family, {}};
     }
+    for (const QString& family : families) {
+        if (sameText(bareFamily(family), name))
+            return Face{family, {}};
+    }
     std::optional<Face> best;
-    const auto consider = [&](const QString& family, const QString& style) {
-        if (style.isEmpty() || (best && best->family.size() >= family.size()))
+    qsizetype bestLength = 0;
+    const auto consider = [&](const QString& family, qsizetype length, const QString& style) {
+        if (style.isEmpty() || (best && bestLength >= length))
             return;
         best = Face{family, style};
+        bestLength = length;
     };
     const int dash = name.lastIndexOf(QLatin1Char('-'));
     for (const QString& family : families) {
-        if (name.size() > family.size() + 1 && name.startsWith(family, Qt::CaseInsensitive)
-            && name.at(family.size()) == QLatin1Char(' '))
-            consider(family, styleOf(family, name.mid(family.size() + 1)));
-        const QString packed = compact(family);
-        if (sameText(packed, name))
-            consider(family, regularStyle(family));
-        if (dash > 0 && dash + 1 < name.size() && sameText(packed, name.left(dash))) {
-            const QString style = name.mid(dash + 1);
-            if (!style.contains(QLatin1Char(' ')))
-                consider(family, styleOf(family, style));
+        for (const QString& called : {family, bareFamily(family)}) {
+            if (name.size() > called.size() + 1 && name.startsWith(called, Qt::CaseInsensitive)
+                && name.at(called.size()) == QLatin1Char(' '))
+                consider(family, called.size(), styleOf(family, name.mid(called.size() + 1)));
+            const QString packed = compact(called);
+            if (sameText(packed, name))
+                consider(family, called.size(), regularStyle(family));
+            if (dash > 0 && dash + 1 < name.size() && sameText(packed, name.left(dash))) {
+                const QString style = name.mid(dash + 1);
+                if (!style.contains(QLatin1Char(' ')))
+                    consider(family, called.size(), styleOf(family, style));
+            }
         }
     }
     if (best && sameText(best->style, regularStyle(best->family)))

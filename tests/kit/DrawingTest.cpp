@@ -444,6 +444,22 @@ TEST_F(DrawingTest, FontsNameTheirFaceAndAreFoundByIt)
     EXPECT_FALSE(Font::fontWithName("DejaVuSansMono-", 9).has_value());
     EXPECT_FALSE(Font::fontWithName("Monaco", 10).has_value());
 
+    // A family two foundries offer is listed with its foundry ("Nimbus Sans
+    // [urw]"); it is found by its plain name too.
+    for (const QString& listed : QFontDatabase::families()) {
+        const QString plain = listed.left(listed.indexOf(QLatin1String(" [")));
+        if (!listed.endsWith(QLatin1Char(']')) || QFontDatabase::families().contains(plain))
+            continue;
+        const auto found = Font::fontWithName(plain.toStdString(), 9);
+        ASSERT_TRUE(found.has_value()) << plain.toStdString();
+        EXPECT_EQ(Font::fontWithName(found->fontName(), 9)->fontName(), found->fontName());
+        const QString bold = plain + QLatin1String(" Bold");
+        if (QFontDatabase::styles(listed).contains(QLatin1String("Bold"))) {
+            ASSERT_TRUE(Font::fontWithName(bold.toStdString(), 9)) << bold.toStdString();
+            EXPECT_NE(Font::fontWithName(bold.toStdString(), 9)->fontName(), found->fontName());
+        }
+    }
+
     // The face is what is drawn: bold puts down more ink than regular.
     const auto regular = Font::fontWithName("DejaVu Sans Mono", 12);
     const auto inkOfFont = [&](const std::optional<Font>& font) {
