@@ -8,11 +8,14 @@
 #include "zintara/TunesView.h"
 
 #include <QEvent>
+#include <QImage>
 #include <QMenu>
 #include <QTimer>
 #include <QWidget>
 
 #include <filesystem>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -69,6 +72,33 @@ TEST_F(MenuTest, ShuffleAndRepeatMoveTheirMarksAtOnce)
             EXPECT_EQ(controller->repeatMenu->itemWithTag(other)->state(), other == tag ? 1 : 0) << tag << other;
         EXPECT_EQ(controller->runScript(4).value_or("")[2], char('0' + tag - 27));
     }
+}
+
+TEST_F(MenuTest, SubmenusLookTheSameAfterTheirMarksHaveMovedAndComeBack)
+{
+    const auto picture = [](kit::Menu* menu) {
+        menu->qmenu()->adjustSize();
+        return menu->qmenu()->grab().toImage();
+    };
+    kit::Menu* submenus[] = {controller->ratingSubmenu, controller->shuffleMenu, controller->repeatMenu};
+    std::vector<QImage> before;
+    for (kit::Menu* menu : submenus)
+        before.push_back(picture(menu));
+
+    // Every mark goes round its submenu and back to where it was.
+    const int rating = static_cast<int>(vp().track(vp().currentTrack()).rating);
+    for (int tag : {5, 3, 0, rating / 20})
+        choose(controller->ratingSubmenu, tag);
+    const char shuffle = controller->runScript(4).value_or("")[1];
+    for (int tag : {26, 25, shuffle == 'Y' ? 26 : 25})
+        choose(controller->shuffleMenu, tag);
+    const char repeat = controller->runScript(4).value_or("")[2];
+    for (int tag : {29, 28, 27, 27 + (repeat - '0')})
+        choose(controller->repeatMenu, tag);
+    controller->timerFire(nullptr);
+
+    for (std::size_t index = 0; index < std::size(submenus); ++index)
+        EXPECT_TRUE(picture(submenus[index]) == before[index]) << submenus[index]->title();
 }
 
 TEST_F(MenuTest, QuittingThePlayerWaitsASecondAndLaunchingComesBack)
