@@ -420,12 +420,11 @@ bool UserDefaults::synchronize()
         m_saveFailing = false;
         return true;
     }
-    m_lastSaveFailure = reason;
     if (!m_saveFailing) {
         // News only after a save got through; a run of failures is one.
         m_saveFailing = true;
         if (SaveFailureHandler handler = saveFailureSlot().handler)
-            handler(m_path, reason); // may run a modal alert: the store is consistent by now
+            handler(std::string(m_path), reason); // may run a modal alert: the store is consistent by now
     }
     return false;
 }

@@ -51,9 +51,6 @@ public:
     // the write failed; the values stay in memory and a later call retries.
     bool synchronize();
 
-    // The system's reason for the last failed write ("Permission denied").
-    const std::string& lastSaveFailure() const { return m_lastSaveFailure; }
-
     // Told of a failed write with the file's path and the system's reason:
     // the first failure, and then again only after a write has succeeded in
     // between. For every store; the answer keeps the handler registered
@@ -86,7 +83,6 @@ private:
     bool m_protectFile = false;
     // The last write failed: the next failure is not news.
     bool m_saveFailing = false;
-    std::string m_lastSaveFailure;
 };
 
 } // namespace kit

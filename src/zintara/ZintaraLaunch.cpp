@@ -88,6 +88,9 @@ void Zintara::launchITunes()
 void Zintara::reportSaveFailure(const std::string& path, const std::string& reason)
 {
     std::cerr << "zintara: the settings could not be saved to " << path << ": " << reason << '\n';
+    // The last save at quit has nobody left to answer an alert.
+    if (kit::Application::sharedApplication().hasTerminated())
+        return;
     alert("Your Zintara settings could not be saved",
           "Zintara could not write its settings to " + path + ": " + reason
               + ".\n\nThe settings stay in effect until Zintara quits, and Zintara tries again at the next save.",

@@ -320,6 +320,19 @@ TEST_F(LaunchTest, SettingsThatCannotBeSavedAreReportedOnceAndKeptInMemory)
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(alerts.size(), 2u);
     EXPECT_EQ(store().integerForKey("launchCount"), 7);
+
+    // A first failure at quit goes to stderr only: nobody is left to answer.
+    std::filesystem::remove(blocked);
+    ASSERT_TRUE(store().synchronize());
+    std::filesystem::remove_all(blocked);
+    testing_support::writeFile(blocked, "not a folder");
+    store().setInteger(8, "launchCount");
+    testing::internal::CaptureStderr();
+    kit::Application::sharedApplication().terminate(nullptr);
+    const std::string atQuit = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(terminated);
+    EXPECT_EQ(alerts.size(), 2u);
+    EXPECT_NE(atQuit.find(path), std::string::npos) << atQuit;
 }
 
 TEST_F(LaunchTest, AlertPassesItsTextsThrough)
