@@ -182,6 +182,41 @@ void X11Dock::prepare(QWindow* window, const QString& title)
     xcb_flush(c);
 }
 
+void X11Dock::skipTaskbar(QWindow* window)
+{
+    xcb_connection_t* c = connection();
+    const xcb_window_t id = nativeId(window);
+    if (!c || id == XCB_WINDOW_NONE)
+        return;
+    const xcb_atom_t stateAtom = atom(c, "_NET_WM_STATE");
+    // Qt keeps states it does not manage itself when it maps the window.
+    std::vector<uint32_t> state = words(c, id, stateAtom, XCB_ATOM_ATOM, 32);
+    for (const char* name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
+        const xcb_atom_t a = atom(c, name);
+        if (std::find(state.begin(), state.end(), a) == state.end())
+            state.push_back(a);
+    }
+    setWords(c, id, stateAtom, XCB_ATOM_ATOM, state);
+    if (window->isVisible()) {
+        // A mapped window's state changes only by asking the window manager.
+        const xcb_window_t root = rootWindow(c);
+        for (const char* name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
+            xcb_client_message_event_t message{};
+            message.response_type = XCB_CLIENT_MESSAGE;
+            message.format = 32;
+            message.window = id;
+            message.type = stateAtom;
+            message.data.data32[0] = 1; // add
+            message.data.data32[1] = atom(c, name);
+            message.data.data32[3] = 1; // from an application
+            xcb_send_event(c, 0, root,
+                           XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                           reinterpret_cast<const char*>(&message));
+        }
+    }
+    xcb_flush(c);
+}
+
 void X11Dock::reserveTop(QWindow* window, const QRect& place)
 {
     xcb_connection_t* c = connection();

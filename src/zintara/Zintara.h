@@ -56,6 +56,8 @@ public:
     // Launch and termination.
     void applicationDidFinishLaunching() override;
     void applicationWillTerminate() override;
+    // The tray icon's menu: the drop-down menu.
+    kit::Menu* applicationDockMenu() override { return dropDownMenu; }
     bool appIsRunning(const std::string& name) const;
     void launchITunes();
     int alert(const std::string& message, const std::string& informative, const std::string& defaultButton,
@@ -151,6 +153,8 @@ private:
     void declareInterface(kit::Nib& nib);
     // Carries `hideDockIcon` into the bundle's Info.plist.
     void syncDockIcon();
+    // The tray icon's tooltip names what the marquee shows.
+    void updateDockToolTip();
 
     const script::ApplicationDirectory& m_apps;
     std::unique_ptr<kit::Nib> m_nib;
