@@ -125,6 +125,7 @@ public:
     kit::ColorWell* colorWell = nullptr;
     kit::Button* noScroll = nullptr; // on when scrolling is enabled
     kit::Button* hideDock = nullptr;
+    kit::Button* startAtLogin = nullptr;
     kit::Button* curTitle = nullptr;
     kit::Button* curArtist = nullptr;
     kit::Button* curAlbum = nullptr;
@@ -155,6 +156,9 @@ private:
     void syncDockIcon();
     // The tray icon's tooltip names what the marquee shows.
     void updateDockToolTip();
+    // The "Start at login" checkbox: shows and sets the autostart entry.
+    void prepLoginItem();
+    void saveLoginItem();
 
     const script::ApplicationDirectory& m_apps;
     std::unique_ptr<kit::Nib> m_nib;
