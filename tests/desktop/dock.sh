@@ -65,6 +65,14 @@ top=$(maximized_top "Ordinary window")
 echo "maximized window's frame starts at y=$top"
 [ "$top" -ge 26 ] || fail "a maximized window overlaps the strip"
 
+# A click on the strip (it opens the menu) leaves the focus where it was.
+xdotool mousemove $((sx + sw / 2)) $((sy + sh / 2)) click 1
+sleep 0.5
+xdotool key Escape
+active=$(xprop -root _NET_ACTIVE_WINDOW | awk '{print $NF}')
+echo "active window after a click on the strip: $active"
+[ "$((active))" -ne "$strip" ] || fail "the strip took the focus"
+
 # A top panel 30 pixels high across the screen: the strip moves below it
 # at once, and its strut with it.
 xmessage -name panel -title "Top panel" -geometry 1024x30+0+0 panel &
