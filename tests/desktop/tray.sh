@@ -38,7 +38,7 @@ visible_menu() { # a pop-up of ours (override-redirect) tall enough to be the me
   local info
   for w in $(xdotool search --onlyvisible --class zintara 2>/dev/null || true); do
     info=$(xwininfo -id "$w")
-    echo "$info" | grep -q 'Override Redirect State: yes' || continue
+    grep -q 'Override Redirect State: yes' <<<"$info" || continue
     [ "$(echo "$info" | awk '/Height:/{print $NF}')" -ge 100 ] && { echo "$w"; return 0; }
   done
   return 1
