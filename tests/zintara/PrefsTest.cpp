@@ -20,6 +20,7 @@
 #include <QCoreApplication>
 #include <QSlider>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace {
@@ -532,4 +533,13 @@ TEST(LoginItemEntry, QuotesAndEscapesTheProgramPath)
     EXPECT_NE(kit::LoginItem::entryText("/a\"b$c`d\\e%f").find("\nExec=\"/a\\\\\"b\\\\$c\\\\`d\\\\\\\\e%%f\"\n"),
               std::string::npos)
         << kit::LoginItem::entryText("/a\"b$c`d\\e%f");
+}
+
+TEST_F(PrefsTest, TheAutostartEntryIsAValidDesktopEntry)
+{
+    if (std::system("command -v desktop-file-validate >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "desktop-file-validate is not installed";
+    const std::string path = tempDir() + "/org.zintara.Zintara.desktop";
+    testing_support::writeFile(path, kit::LoginItem::entryText("/opt/my apps/zin$tara"));
+    EXPECT_EQ(std::system(("desktop-file-validate '" + path + "'").c_str()), 0);
 }
