@@ -148,13 +148,18 @@ void StatusBar::reset()
 void StatusBar::layOut()
 {
     QWidget* strip = d->strip.data();
+    // A screen that became too narrow for every item keeps those that fit,
+    // from the first on; the others are hidden until there is room again.
+    const double barWidth = width();
     double total = 0.0;
-    for (const auto& item : m_items)
+    for (const auto& item : m_items) {
+        if (total + item->length() > barWidth)
+            break;
         total += item->length();
+    }
 
     // The first item sits at the right end; each later one to the left of
     // the one before. Positions count from the left of the whole bar.
-    const double barWidth = width();
     const double stripLeft = barWidth - total;
     double right = barWidth;
     for (const auto& item : m_items) {
@@ -164,7 +169,7 @@ void StatusBar::layOut()
             if (slot->parentWidget() != strip)
                 slot->setParent(strip);
             slot->move(static_cast<int>(std::lround(right - stripLeft)), 0);
-            slot->show();
+            slot->setVisible(right >= stripLeft);
         }
     }
 
