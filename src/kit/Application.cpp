@@ -1,6 +1,7 @@
 #include "kit/Application.h"
 
 #include "kit/ApplicationDelegate.h"
+#include "kit/DockIcon.h"
 #include "kit/RunLoop.h"
 #include "kit/UserDefaults.h"
 #include "kit/Window.h"
@@ -30,6 +31,8 @@ Application& Application::sharedApplication()
 
 int Application::run()
 {
+    // Read once, as the platform reads the bundle when it starts a program.
+    DockIcon::shared().applyBundleSetting();
     QMetaObject::invokeMethod(
         qApp,
         [this] {

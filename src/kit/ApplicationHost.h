@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace kit {
 
@@ -9,10 +11,18 @@ namespace kit {
 // (the marquee lives in the status bar, not in a window).
 class ApplicationHost {
 public:
+    // Takes the platform's own options (-style, -session, -display, ...) out
+    // of argc and argv, leaving the program's.
     ApplicationHost(int& argc, char** argv);
     ~ApplicationHost();
     ApplicationHost(const ApplicationHost&) = delete;
     ApplicationHost& operator=(const ApplicationHost&) = delete;
+
+    // Why no window could be shown, before trying: the strip needs an X11
+    // display (under Wayland, XWayland's), since Qt here offers no way to
+    // place a panel on Wayland itself. Picks the X11 platform when DISPLAY
+    // is set and no platform was chosen.
+    static std::optional<std::string> displayProblem(int argc, char** argv);
 
 private:
     struct Private;

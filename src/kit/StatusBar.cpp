@@ -1,6 +1,7 @@
 #include "kit/StatusBar.h"
 
 #include "kit/StatusItem.h"
+#include "kit/X11Dock.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -43,12 +44,35 @@ protected:
 
 struct StatusBar::Private {
     QPointer<QWidget> strip;
+    bool docked = false;
+    QMetaObject::Connection screenMoved, screenAreaChanged;
 
-    QWidget* ensureStrip()
+    QWidget* ensureStrip(StatusBar* bar)
     {
-        if (!strip)
-            strip = new StripWidget;
+        if (strip)
+            return strip.data();
+        strip = new StripWidget;
+        // The strip follows the primary screen: its size, its work area
+        // (panels coming and going) and which screen is primary.
+        QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, strip, [this, bar] {
+            followPrimaryScreen(bar);
+            bar->layOut();
+        });
+        followPrimaryScreen(bar);
+        X11Dock::watchReservations(strip, [bar] { bar->layOut(); });
         return strip.data();
+    }
+
+    void followPrimaryScreen(StatusBar* bar)
+    {
+        QObject::disconnect(screenMoved);
+        QObject::disconnect(screenAreaChanged);
+        QScreen* screen = QGuiApplication::primaryScreen();
+        if (!screen || !strip)
+            return;
+        screenMoved = QObject::connect(screen, &QScreen::geometryChanged, strip, [bar] { bar->layOut(); });
+        screenAreaChanged
+            = QObject::connect(screen, &QScreen::availableGeometryChanged, strip, [bar] { bar->layOut(); });
     }
 };
 
@@ -99,7 +123,7 @@ StatusItem* StatusBar::statusItemWithLength(float length)
         used += item->length();
     if (used + length > width())
         return nullptr;
-    d->ensureStrip();
+    d->ensureStrip(this);
     m_items.push_back(std::make_unique<StatusItem>(this, length));
     layOut();
     return m_items.back().get();
@@ -124,13 +148,18 @@ void StatusBar::reset()
 void StatusBar::layOut()
 {
     QWidget* strip = d->strip.data();
+    // A screen that became too narrow for every item keeps those that fit,
+    // from the first on; the others are hidden until there is room again.
+    const double barWidth = width();
     double total = 0.0;
-    for (const auto& item : m_items)
+    for (const auto& item : m_items) {
+        if (total + item->length() > barWidth)
+            break;
         total += item->length();
+    }
 
     // The first item sits at the right end; each later one to the left of
     // the one before. Positions count from the left of the whole bar.
-    const double barWidth = width();
     const double stripLeft = barWidth - total;
     double right = barWidth;
     for (const auto& item : m_items) {
@@ -140,7 +169,7 @@ void StatusBar::layOut()
             if (slot->parentWidget() != strip)
                 slot->setParent(strip);
             slot->move(static_cast<int>(std::lround(right - stripLeft)), 0);
-            slot->show();
+            slot->setVisible(right >= stripLeft);
         }
     }
 
@@ -152,14 +181,22 @@ void StatusBar::layOut()
     }
     const int thickness = static_cast<int>(kThickness);
     const int stripWidth = static_cast<int>(std::lround(total));
+    if (!d->docked) {
+        strip->winId(); // the dock's marks go on before the window manager first sees it
+        X11Dock::prepare(strip->windowHandle(), QStringLiteral("Zintara"));
+        d->docked = true;
+    }
     QRect place(0, 0, stripWidth, thickness);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
+        const int right = screen->availableGeometry().right();
+        const QRect area = X11Dock::workAreaWithout(strip->windowHandle(), screen, right - stripWidth + 1, right);
         place.moveTopRight(QPoint(area.right(), area.top()));
     }
-    strip->setGeometry(place);
+    if (strip->geometry() != place)
+        strip->setGeometry(place);
     strip->show();
     strip->raise();
+    X11Dock::reserveTop(strip->windowHandle(), place);
 }
 
 } // namespace kit

@@ -21,6 +21,7 @@ struct CommandLine {
     players::PlayerOptions options;
     std::vector<Source> sources;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the arguments; an error message when they make no sense.
@@ -39,6 +40,10 @@ std::string parse(const std::vector<std::string>& args, CommandLine& line)
         }
         if (arg == "-h" || arg == "--help") {
             line.help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            line.version = true;
             continue;
         }
         // Options with a value: "--player PLAYER" or "--player=PLAYER".
@@ -108,6 +113,7 @@ const char* ScriptTool::usage()
            "  --player PLAYER   the player behind \"iTunes\": builtin (the default)\n"
            "  --library FILE  a JSON library file for the built-in player\n"
            "  -e SOURCE       a script given on the command line\n"
+           "  --help          show this help; --version: show the version\n"
            "  FILE            a script file; \"-\" or no script at all reads standard input\n"
            "Exit status: 0; 1 when a script failed; 2 for a usage or setup error.\n";
 }
@@ -121,6 +127,10 @@ int ScriptTool::run(const std::vector<std::string>& args, std::ostream& out, std
     }
     if (line.help) {
         out << usage();
+        return 0;
+    }
+    if (line.version) {
+        out << "zintara-script " << ZINTARA_VERSION << '\n';
         return 0;
     }
     if (line.sources.empty())

@@ -56,6 +56,8 @@ public:
     // Launch and termination.
     void applicationDidFinishLaunching() override;
     void applicationWillTerminate() override;
+    // The tray icon's menu: the drop-down menu.
+    kit::Menu* applicationDockMenu() override { return dropDownMenu; }
     bool appIsRunning(const std::string& name) const;
     void launchITunes();
     int alert(const std::string& message, const std::string& informative, const std::string& defaultButton,
@@ -123,6 +125,7 @@ public:
     kit::ColorWell* colorWell = nullptr;
     kit::Button* noScroll = nullptr; // on when scrolling is enabled
     kit::Button* hideDock = nullptr;
+    kit::Button* startAtLogin = nullptr;
     kit::Button* curTitle = nullptr;
     kit::Button* curArtist = nullptr;
     kit::Button* curAlbum = nullptr;
@@ -154,6 +157,11 @@ private:
     // Tells the user, once per run of failures, that the settings file
     // cannot be written.
     void reportSaveFailure(const std::string& path, const std::string& reason);
+    // The tray icon's tooltip names what the marquee shows.
+    void updateDockToolTip();
+    // The "Start at login" checkbox: shows and sets the autostart entry.
+    void prepLoginItem();
+    void saveLoginItem();
 
     const script::ApplicationDirectory& m_apps;
     std::unique_ptr<kit::Nib> m_nib;

@@ -3,11 +3,13 @@
 #include "zintara/Zintara.h"
 
 #include "kit/Bundle.h"
+#include "kit/DockIcon.h"
 #include "kit/FileManager.h"
 #include "kit/PropertyList.h"
 #include "kit/Task.h"
 #include "kit/UserDefaults.h"
 #include "script/TextNumbers.h"
+#include "zintara/TunesView.h"
 
 #include <cstdint>
 
@@ -78,4 +80,10 @@ void Zintara::syncDockIcon()
               "Dock icon). The icon will be correctly hidden the next time you launch Zintara.",
               "OK", std::nullopt);
     }
+}
+
+void Zintara::updateDockToolTip()
+{
+    const std::string line = tunesView ? tunesView->displayStr : std::string();
+    kit::DockIcon::shared().setToolTip(line.find_first_not_of(' ') == std::string::npos ? "Zintara" : line);
 }

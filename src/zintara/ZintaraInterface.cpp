@@ -55,6 +55,7 @@ void Zintara::declareInterface(kit::Nib& nib)
     nib.controlOutlet("colorWell", &colorWell);
     nib.outlet("noScroll", &noScroll);
     nib.outlet("hideDock", &hideDock);
+    nib.outlet("startAtLogin", &startAtLogin);
     nib.outlet("curTitle", &curTitle);
     nib.outlet("curArtist", &curArtist);
     nib.outlet("curAlbum", &curAlbum);

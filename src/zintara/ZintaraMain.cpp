@@ -8,13 +8,17 @@
 #include "zintara/Zintara.h"
 
 #include <iostream>
+#include <optional>
 #include <string>
 
 namespace {
 constexpr const char* kUsage =
-    "usage: zintara [--player PLAYER] [--library FILE]\n"
+    "usage: zintara [--player PLAYER] [--library FILE] [Qt options]\n"
     "  --player PLAYER   the player the scripts call \"iTunes\" (default: builtin)\n"
-    "  --library FILE  a library file for the built-in player (JSON)\n";
+    "  --library FILE  a library file for the built-in player (JSON)\n"
+    "  --help          show this help and exit\n"
+    "  --version       show the version and exit\n"
+    "Qt's own options (-style NAME, -session ID, -display DISPLAY, ...) are accepted.\n";
 
 // Shown where a user who started the program from a menu would look.
 void reportStartFailure(const std::string& message)
@@ -22,29 +26,59 @@ void reportStartFailure(const std::string& message)
     std::cerr << "zintara: " << message << '\n';
     kit::Alert::alertWithMessageText("Zintara could not start", "OK", std::nullopt, std::nullopt, message).runModal();
 }
+
+// --help and --version answer before the application object exists, so
+// they work without a display. Their values (after --player or --library)
+// are not options.
+std::optional<int> answerInformationalOption(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--player" || arg == "--library") {
+            ++i;
+        } else if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (arg == "--version") {
+            std::cout << "zintara " << ZINTARA_VERSION << '\n';
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
+
+// Reads what the application object left of the command line; an error
+// message when something is unknown.
+std::string parseOptions(int argc, char** argv, players::PlayerOptions& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg != "--player" && arg != "--library")
+            return "unknown option " + arg;
+        if (i + 1 >= argc)
+            return arg + " needs a value";
+        (arg == "--player" ? options.player : options.libraryPath) = argv[++i];
+    }
+    return {};
+}
 } // namespace
 
 int zintaraMain(int argc, char** argv)
 {
-    players::PlayerOptions options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return 0;
-        }
-        if (arg != "--player" && arg != "--library") {
-            std::cerr << "zintara: unknown option " << arg << '\n' << kUsage;
-            return 2;
-        }
-        if (i + 1 >= argc) {
-            std::cerr << "zintara: " << arg << " needs a value\n" << kUsage;
-            return 2;
-        }
-        (arg == "--player" ? options.player : options.libraryPath) = argv[++i];
+    if (const auto status = answerInformationalOption(argc, argv))
+        return *status;
+    if (const auto problem = kit::ApplicationHost::displayProblem(argc, argv)) {
+        std::cerr << "zintara: " << *problem << '\n';
+        return 1;
     }
 
+    // The application object takes its own options out of argv first.
     kit::ApplicationHost host(argc, argv);
+    players::PlayerOptions options;
+    if (const std::string problem = parseOptions(argc, argv, options); !problem.empty()) {
+        std::cerr << "zintara: " << problem << '\n' << kUsage;
+        return 2;
+    }
 
     auto made = players::PlayerFactory::make(options);
     if (auto* message = std::get_if<std::string>(&made)) {

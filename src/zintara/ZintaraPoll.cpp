@@ -37,6 +37,10 @@ void check(kit::Menu* menu, int tag, bool on)
 
 void Zintara::timerFire(void*)
 {
+    struct AfterPoll {
+        Zintara* self;
+        ~AfterPoll() { self->updateDockToolTip(); }
+    } afterPoll{this};
     if (prefsWnd && prefsWnd->isVisible())
         return;
 

@@ -105,6 +105,7 @@ void Zintara::prepPrefsWnd()
         colorWell->setColor(storedColor(defaults));
     setState(noScroll, !defaults.boolForKey("scrollDisabled"));
     setState(hideDock, defaults.boolForKey("hideDockIcon"));
+    prepLoginItem();
     setState(showNotes, defaults.boolForKey("showNotes"));
     if (targetFPS)
         targetFPS->selectItemWithTag(static_cast<int>(defaults.integerForKey("framesPerSecond")));
@@ -172,6 +173,7 @@ void Zintara::savePrefs()
     if (vertAdjustSlider)
         defaults.setInteger(truncated(vertAdjustSlider->doubleValue()), "vertAdjust");
     storeState(hideDock, "hideDockIcon");
+    saveLoginItem();
     if (noScroll)
         defaults.setBool(noScroll->state() == 0, "scrollDisabled");
     storeState(showNotes, "showNotes");

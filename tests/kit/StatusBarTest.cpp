@@ -92,6 +92,31 @@ TEST_F(StatusBarTest, RefusesAnItemThatDoesNotFit)
     EXPECT_EQ(bar().items().size(), 2u);
 }
 
+// The strip follows its screen: when the work area changes it is laid out
+// anew, and items that no longer fit are hidden until there is room again.
+TEST_F(StatusBarTest, AScreenThatNarrowsHidesWhatNoLongerFits)
+{
+    StatusItem* first = bar().statusItemWithLength(120);
+    StatusItem* second = bar().statusItemWithLength(50);
+    ASSERT_TRUE(first && second);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen->availableGeometry();
+
+    bar().setWidthForTesting(150);
+    emit screen->availableGeometryChanged(area);
+    EXPECT_TRUE(first->widget()->isVisible());
+    EXPECT_FALSE(second->widget()->isVisible());
+    EXPECT_EQ(bar().widget()->width(), 120);
+    EXPECT_EQ(leftInStrip(first), 0);
+
+    bar().setWidthForTesting(400);
+    emit screen->geometryChanged(screen->geometry());
+    EXPECT_TRUE(second->widget()->isVisible());
+    EXPECT_EQ(bar().widget()->width(), 170);
+    EXPECT_DOUBLE_EQ(first->x(), 280);
+    EXPECT_EQ(leftInStrip(second), 0);
+}
+
 TEST_F(StatusBarTest, RemovalLaysTheRestOutAgain)
 {
     StatusItem* a = bar().statusItemWithLength(20);

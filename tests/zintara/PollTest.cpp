@@ -2,6 +2,7 @@
 // display line.
 #include "ControllerFixture.h"
 
+#include "kit/DockIcon.h"
 #include "kit/Menu.h"
 #include "kit/MenuItem.h"
 #include "kit/UserDefaults.h"
@@ -160,3 +161,19 @@ TEST_F(PollTest, FollowsThePlayerOnTheTimer)
 }
 
 } // namespace
+
+// The tray icon stands for the Dock icon: its tooltip names what the poll
+// put in the marquee, and its menu is the drop-down menu.
+TEST_F(PollTest, TrayIconNamesThePlayingTrackAndOffersTheMenu)
+{
+    kit::DockIcon::shared().applyBundleSetting(); // the copied bundle's LSUIElement is 0
+    ASSERT_TRUE(kit::DockIcon::shared().isShown());
+    start(library(), {"curTitle", "curArtist"});
+    EXPECT_EQ(kit::DockIcon::shared().toolTip(), "Beta - Bob");
+    EXPECT_EQ(controller->applicationDockMenu(), controller->dropDownMenu);
+
+    player().player().quit();
+    controller->timerFire(nullptr);
+    EXPECT_EQ(kit::DockIcon::shared().toolTip(), "(iTunes is not running)");
+    kit::DockIcon::shared().resetForTesting();
+}

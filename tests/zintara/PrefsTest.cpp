@@ -7,6 +7,7 @@
 #include "kit/Font.h"
 #include "kit/Image.h"
 #include "kit/FontPanel.h"
+#include "kit/LoginItem.h"
 #include "kit/PopUpButton.h"
 #include "kit/Slider.h"
 #include "kit/StatusItem.h"
@@ -18,8 +19,10 @@
 #include <QAbstractButton>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QSlider>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace {
@@ -543,3 +546,75 @@ TEST_F(PrefsTest, ControlValuesFollowThePlatformsConversions)
 }
 
 } // namespace
+
+// "Start at login" is the autostart entry's presence: saving writes or
+// removes it, cancelling leaves it, and a change made outside shows at the
+// next opening. Nothing goes into the store.
+TEST_F(PrefsTest, StartAtLoginWritesOrRemovesTheAutostartEntry)
+{
+    const std::string entry = configHome() + "/autostart/org.zintara.Zintara.desktop";
+    open();
+    EXPECT_EQ(controller->startAtLogin->state(), 0);
+    click("startAtLogin");
+    click("cancelButton");
+    EXPECT_FALSE(std::filesystem::exists(entry));
+
+    open();
+    click("startAtLogin");
+    click("saveButton");
+    const std::string text = testing_support::readFile(entry);
+    EXPECT_NE(text.find("[Desktop Entry]\nType=Application\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nExec=\"" + QCoreApplication::applicationFilePath().toStdString() + "\"\n"),
+              std::string::npos)
+        << text;
+    EXPECT_FALSE(store().objectForKey("startAtLogin"));
+    EXPECT_TRUE(alerts.empty());
+
+    open();
+    EXPECT_EQ(controller->startAtLogin->state(), 1);
+    click("startAtLogin");
+    click("saveButton");
+    EXPECT_FALSE(std::filesystem::exists(entry));
+
+    // Removed or made outside: the checkbox follows the file.
+    testing_support::writeFile(entry, "[Desktop Entry]\n");
+    open();
+    EXPECT_EQ(controller->startAtLogin->state(), 1);
+    click("cancelButton");
+}
+
+TEST_F(PrefsTest, AnAutostartFolderThatCannotBeMadeIsReported)
+{
+    // A regular file where the folder should be: unwritable even for root.
+    testing_support::writeFile(configHome() + "/autostart", "not a folder");
+    open();
+    click("startAtLogin");
+    click("saveButton");
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText(), "Zintara could not be set to start at login");
+    EXPECT_NE(alerts[0].informativeText().find(configHome() + "/autostart"), std::string::npos)
+        << alerts[0].informativeText();
+    open();
+    EXPECT_EQ(controller->startAtLogin->state(), 0) << "the checkbox shows what is, not what was asked";
+    click("cancelButton");
+}
+
+// The Exec value survives paths with spaces and the characters the desktop
+// entry format reserves.
+TEST(LoginItemEntry, QuotesAndEscapesTheProgramPath)
+{
+    EXPECT_NE(kit::LoginItem::entryText("/opt/my apps/zintara").find("\nExec=\"/opt/my apps/zintara\"\n"),
+              std::string::npos);
+    EXPECT_NE(kit::LoginItem::entryText("/a\"b$c`d\\e%f").find("\nExec=\"/a\\\\\"b\\\\$c\\\\`d\\\\\\\\e%%f\"\n"),
+              std::string::npos)
+        << kit::LoginItem::entryText("/a\"b$c`d\\e%f");
+}
+
+TEST_F(PrefsTest, TheAutostartEntryIsAValidDesktopEntry)
+{
+    if (std::system("command -v desktop-file-validate >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "desktop-file-validate is not installed";
+    const std::string path = tempDir() + "/org.zintara.Zintara.desktop";
+    testing_support::writeFile(path, kit::LoginItem::entryText("/opt/my apps/zin$tara"));
+    EXPECT_EQ(std::system(("desktop-file-validate '" + path + "'").c_str()), 0);
+}

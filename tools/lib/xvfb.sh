@@ -4,9 +4,11 @@
 xvfb_work=$(mktemp -d)
 xvfb_pid=""
 app_pid=""
+wm_pid=""
 
 xvfb_cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$xvfb_work"
 }
@@ -23,6 +25,30 @@ xvfb_start() {
     echo "Xvfb did not start:" >&2; cat "$xvfb_work/xvfb.log" >&2; return 1
   fi
   export DISPLAY=":$number"
+}
+
+# Starts openbox as the window manager and waits until it manages the
+# screen (it then names itself on the root window).
+wm_start() {
+  openbox --sm-disable >"$xvfb_work/openbox.log" 2>&1 &
+  wm_pid=$!
+  for _ in $(seq 1 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.1
+  done
+  echo "openbox did not start:" >&2; cat "$xvfb_work/openbox.log" >&2; return 1
+}
+
+# Settings that skip the welcome and launch windows, so the program goes
+# straight to the status bar.
+settings_skip_launch_windows() {
+  mkdir -p "$xvfb_work/home/.config"
+  cat >"$xvfb_work/home/.config/org.zintara.Zintara.plist" <<'PLIST'
+<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+<key>showWelcome</key><false/><key>launchiTunes</key><false/>
+</dict></plist>
+PLIST
 }
 
 # Starts a program in the background with a fresh home folder; its output

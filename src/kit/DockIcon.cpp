@@ -1,0 +1,151 @@
+#include "kit/DockIcon.h"
+
+#include "kit/Application.h"
+#include "kit/ApplicationDelegate.h"
+#include "kit/Bundle.h"
+#include "kit/Menu.h"
+#include "kit/RunLoop.h"
+#include "kit/X11Dock.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QIcon>
+#include <QMenu>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QWidget>
+#include <QWindow>
+
+#include <cstdlib>
+
+namespace kit {
+
+namespace {
+
+// Keeps the application's windows out of the taskbar and pager while it has
+// no Dock icon, as each is about to be shown.
+class TaskbarFilter final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show) {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            const Qt::WindowType type = widget ? widget->windowType() : Qt::Widget;
+            if (widget && widget->isWindow() && type != Qt::Popup && type != Qt::ToolTip) {
+                widget->winId();
+                X11Dock::skipTaskbar(widget->windowHandle());
+            }
+        }
+        return false;
+    }
+};
+
+// LSUIElement as the system reads it: absent or "" is 0, otherwise its
+// integer value.
+int bundleUIElement()
+{
+    const std::optional<std::string> entry = Bundle::mainBundle().infoString("LSUIElement");
+    return entry ? std::atoi(entry->c_str()) : 0;
+}
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (const char* name : {"AppIcon.png", "AppIcon@2x.png"}) {
+        if (const auto path = Bundle::mainBundle().pathForResource(name))
+            icon.addFile(QString::fromStdString(*path));
+    }
+    return icon;
+}
+
+} // namespace
+
+struct DockIcon::Private {
+    QPointer<QSystemTrayIcon> tray;
+    QPointer<TaskbarFilter> filter;
+    bool menuUp = false;
+
+    void clear()
+    {
+        delete tray.data();
+        delete filter.data();
+    }
+};
+
+DockIcon& DockIcon::shared()
+{
+    static DockIcon icon;
+    return icon;
+}
+
+DockIcon::DockIcon()
+    : d(std::make_unique<Private>())
+{
+}
+
+DockIcon::~DockIcon()
+{
+    if (QCoreApplication::instance())
+        d->clear();
+}
+
+void DockIcon::applyBundleSetting()
+{
+    d->clear();
+    if (!qApp)
+        return;
+    if (bundleUIElement() != 0) {
+        d->filter = new TaskbarFilter(qApp);
+        qApp->installEventFilter(d->filter);
+        return;
+    }
+    // Where no tray host runs yet the icon waits for one; nothing else
+    // depends on it.
+    d->tray = new QSystemTrayIcon(applicationIcon(), qApp);
+    d->tray->setToolTip(QStringLiteral("Zintara"));
+    QObject::connect(d->tray, &QSystemTrayIcon::activated, d->tray, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
+            QMetaObject::invokeMethod(qApp, [this] { popUpMenu(); }, Qt::QueuedConnection);
+    });
+    d->tray->show();
+}
+
+bool DockIcon::isShown() const
+{
+    return d->tray != nullptr;
+}
+
+std::string DockIcon::toolTip() const
+{
+    return d->tray ? d->tray->toolTip().toStdString() : std::string();
+}
+
+void DockIcon::setToolTip(const std::string& text)
+{
+    if (d->tray)
+        d->tray->setToolTip(QString::fromStdString(text));
+}
+
+void DockIcon::popUpMenu()
+{
+    ApplicationDelegate* delegate = Application::sharedApplication().delegate();
+    Menu* menu = delegate ? delegate->applicationDockMenu() : nullptr;
+    QMenu* qmenu = menu ? menu->qmenu() : nullptr;
+    if (!qmenu || d->menuUp)
+        return;
+    d->menuUp = true;
+    RunLoopModeScope tracking(RunLoopMode::EventTracking);
+    qmenu->exec(QCursor::pos());
+    d->menuUp = false;
+}
+
+void DockIcon::resetForTesting()
+{
+    d->clear();
+}
+
+} // namespace kit

@@ -1,0 +1,284 @@
+#include "kit/X11Dock.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace kit {
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
+
+xcb_connection_t* connection()
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name)
+{
+    Reply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+xcb_window_t rootWindow(xcb_connection_t* c)
+{
+    const xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    return it.rem ? it.data->root : xcb_window_t(XCB_WINDOW_NONE);
+}
+
+// A 32-bit property as a list of values; empty when absent or of another
+// type.
+std::vector<uint32_t> words(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
+                            uint32_t maxWords)
+{
+    Reply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, type, 0, maxWords), nullptr));
+    if (!reply || reply->format != 32 || reply->type != type)
+        return {};
+    const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
+    const int count = xcb_get_property_value_length(reply.get()) / 4;
+    return std::vector<uint32_t>(data, data + std::max(count, 0));
+}
+
+void setWords(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
+              const std::vector<uint32_t>& values)
+{
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, property, type, 32, static_cast<uint32_t>(values.size()),
+                        values.data());
+}
+
+xcb_window_t nativeId(const QWindow* window)
+{
+    return window && window->handle() ? static_cast<xcb_window_t>(window->winId()) : xcb_window_t(XCB_WINDOW_NONE);
+}
+
+// Sees the X events Qt receives and picks out those that can move a
+// reservation: the client list on the root window, and struts on clients.
+class ReservationWatch final : public QObject, public QAbstractNativeEventFilter {
+public:
+    ReservationWatch(QObject* context, xcb_connection_t* c, std::function<void()> changed)
+        : QObject(context)
+        , m_c(c)
+        , m_root(rootWindow(c))
+        , m_clientList(atom(c, "_NET_CLIENT_LIST"))
+        , m_partial(atom(c, "_NET_WM_STRUT_PARTIAL"))
+        , m_strut(atom(c, "_NET_WM_STRUT"))
+        , m_changed(std::move(changed))
+    {
+        // The root window's property changes already reach Qt's connection.
+        QCoreApplication::instance()->installNativeEventFilter(this);
+        listenToClients();
+    }
+    ~ReservationWatch() override
+    {
+        if (QCoreApplication::instance())
+            QCoreApplication::instance()->removeNativeEventFilter(this);
+    }
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override
+    {
+        if (eventType != "xcb_generic_event_t")
+            return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+            return false;
+        const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        if (property->window == m_root && property->atom == m_clientList) {
+            listenToClients();
+            m_changed();
+        } else if (property->window != m_root && !isOwn(property->window)
+                   && (property->atom == m_partial || property->atom == m_strut)) {
+            m_changed();
+        }
+        return false; // Qt still gets every event
+    }
+
+private:
+    // Other clients' property changes reach us only once asked for; the
+    // event mask is ours alone and leaves their owners' untouched. Our own
+    // windows are skipped: there it would replace the mask Qt relies on.
+    void listenToClients()
+    {
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        for (const uint32_t client : words(m_c, m_root, m_clientList, XCB_ATOM_WINDOW, 4096)) {
+            if (isOwn(client))
+                continue;
+            xcb_change_window_attributes(m_c, client, XCB_CW_EVENT_MASK, &mask);
+        }
+        xcb_flush(m_c);
+    }
+
+    // Our own strut changes are answers, not news.
+    bool isOwn(xcb_window_t window) const
+    {
+        const xcb_setup_t* setup = xcb_get_setup(m_c);
+        return (window & ~setup->resource_id_mask) == setup->resource_id_base;
+    }
+
+    xcb_connection_t* m_c;
+    xcb_window_t m_root;
+    xcb_atom_t m_clientList, m_partial, m_strut;
+    std::function<void()> m_changed;
+};
+
+} // namespace
+
+void X11Dock::watchReservations(QObject* context, std::function<void()> changed)
+{
+    if (xcb_connection_t* c = connection(); c && context)
+        new ReservationWatch(context, c, std::move(changed));
+}
+
+bool X11Dock::isAvailable()
+{
+    return connection() != nullptr;
+}
+
+void X11Dock::prepare(QWindow* window, const QString& title)
+{
+    xcb_connection_t* c = connection();
+    if (!c || !window)
+        return;
+    // Flags first: Qt rewrites the window type whenever they change.
+    window->setFlags(window->flags() | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+                     | Qt::WindowDoesNotAcceptFocus);
+    window->setTitle(title);
+    const xcb_window_t id = static_cast<xcb_window_t>(window->winId());
+
+    const xcb_atom_t cardinal = XCB_ATOM_CARDINAL;
+    setWords(c, id, atom(c, "_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, {atom(c, "_NET_WM_WINDOW_TYPE_DOCK")});
+    // Every workspace.
+    setWords(c, id, atom(c, "_NET_WM_DESKTOP"), cardinal, {0xFFFFFFFFu});
+    std::vector<uint32_t> state = words(c, id, atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32);
+    for (const char* name : {"_NET_WM_STATE_STICKY", "_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR",
+                             "_NET_WM_STATE_SKIP_PAGER"}) {
+        const xcb_atom_t a = atom(c, name);
+        if (std::find(state.begin(), state.end(), a) == state.end())
+            state.push_back(a);
+    }
+    setWords(c, id, atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, state);
+
+    static const char wmClass[] = "zintara\0Zintara";
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof wmClass,
+                        wmClass);
+    xcb_flush(c);
+}
+
+void X11Dock::skipTaskbar(QWindow* window)
+{
+    xcb_connection_t* c = connection();
+    const xcb_window_t id = nativeId(window);
+    if (!c || id == XCB_WINDOW_NONE)
+        return;
+    const xcb_atom_t stateAtom = atom(c, "_NET_WM_STATE");
+    // Qt keeps states it does not manage itself when it maps the window.
+    std::vector<uint32_t> state = words(c, id, stateAtom, XCB_ATOM_ATOM, 32);
+    for (const char* name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
+        const xcb_atom_t a = atom(c, name);
+        if (std::find(state.begin(), state.end(), a) == state.end())
+            state.push_back(a);
+    }
+    setWords(c, id, stateAtom, XCB_ATOM_ATOM, state);
+    if (window->isVisible()) {
+        // A mapped window's state changes only by asking the window manager.
+        const xcb_window_t root = rootWindow(c);
+        for (const char* name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
+            xcb_client_message_event_t message{};
+            message.response_type = XCB_CLIENT_MESSAGE;
+            message.format = 32;
+            message.window = id;
+            message.type = stateAtom;
+            message.data.data32[0] = 1; // add
+            message.data.data32[1] = atom(c, name);
+            message.data.data32[3] = 1; // from an application
+            xcb_send_event(c, 0, root,
+                           XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                           reinterpret_cast<const char*>(&message));
+        }
+    }
+    xcb_flush(c);
+}
+
+void X11Dock::reserveTop(QWindow* window, const QRect& place)
+{
+    xcb_connection_t* c = connection();
+    const xcb_window_t id = nativeId(window);
+    if (!c || id == XCB_WINDOW_NONE)
+        return;
+    const qreal ratio = window->devicePixelRatio();
+    const auto px = [ratio](int v) { return static_cast<uint32_t>(std::max(0L, std::lround(v * ratio))); };
+    const uint32_t top = px(place.y() + place.height());
+    const uint32_t startX = px(place.x());
+    const uint32_t endX = px(place.x() + place.width()) - 1;
+    // left, right, top, bottom, then the start and end of each side's span.
+    const std::vector<uint32_t> partial{0, 0, top, 0, 0, 0, 0, 0, startX, endX, 0, 0};
+    const xcb_atom_t partialAtom = atom(c, "_NET_WM_STRUT_PARTIAL");
+    // Each change makes the window manager work out the work area anew.
+    if (words(c, id, partialAtom, XCB_ATOM_CARDINAL, 12) == partial)
+        return;
+    setWords(c, id, partialAtom, XCB_ATOM_CARDINAL, partial);
+    // For window managers that know only the older, whole-edge form.
+    setWords(c, id, atom(c, "_NET_WM_STRUT"), XCB_ATOM_CARDINAL, {0, 0, top, 0});
+    xcb_flush(c);
+}
+
+QRect X11Dock::workAreaWithout(const QWindow* window, const QScreen* screen, int left, int right)
+{
+    if (!screen)
+        return {};
+    const QRect available = screen->availableGeometry();
+    xcb_connection_t* c = connection();
+    const xcb_window_t root = c ? rootWindow(c) : xcb_window_t(XCB_WINDOW_NONE);
+    if (root == XCB_WINDOW_NONE)
+        return available;
+    // Without a window manager's client list there is no one to reserve
+    // anything, and the work area is what the screen reports.
+    const std::vector<uint32_t> clients = words(c, root, atom(c, "_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 4096);
+    if (clients.empty())
+        return available;
+
+    const qreal ratio = screen->devicePixelRatio();
+    const long spanLeft = std::lround(left * ratio);
+    const long spanRight = std::lround(right * ratio);
+    const xcb_window_t self = nativeId(window);
+    const xcb_atom_t partialAtom = atom(c, "_NET_WM_STRUT_PARTIAL");
+    const xcb_atom_t strutAtom = atom(c, "_NET_WM_STRUT");
+    long reserved = 0;
+    for (const uint32_t client : clients) {
+        if (client == self)
+            continue;
+        const std::vector<uint32_t> partial = words(c, client, partialAtom, XCB_ATOM_CARDINAL, 12);
+        if (partial.size() == 12) {
+            if (partial[2] > 0 && long(partial[8]) <= spanRight && long(partial[9]) >= spanLeft)
+                reserved = std::max(reserved, long(partial[2]));
+            continue;
+        }
+        const std::vector<uint32_t> strut = words(c, client, strutAtom, XCB_ATOM_CARDINAL, 4);
+        if (strut.size() == 4)
+            reserved = std::max(reserved, long(strut[2]));
+    }
+    const QRect whole = screen->geometry();
+    const int top = std::max(whole.top(), static_cast<int>(std::lround(reserved / ratio)));
+    // Side panels still narrow the area; the strip only ever reserves the top.
+    return QRect(QPoint(available.left(), top), QPoint(available.right(), std::max(top, available.bottom())));
+}
+
+} // namespace kit

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+
+#include <functional>
+
+class QObject;
+class QScreen;
+class QWindow;
+
+namespace kit {
+
+// Makes a top-level window a panel of an EWMH window manager on X11: a dock
+// window on every workspace that never takes the focus and reserves its
+// place at the top of the screen, so maximized windows stay clear of it.
+// Elsewhere (offscreen, Wayland) every call does nothing and the window
+// stays an ordinary frameless one.
+class X11Dock {
+public:
+    // True when windows are X11 windows.
+    static bool isAvailable();
+
+    // Marks the window as a dock named `title` with class "Zintara". Call
+    // before the window is first shown: window managers read the type when
+    // they take a window on.
+    static void prepare(QWindow* window, const QString& title);
+
+    // Reserves `place` (the window's frame in screen coordinates) at the top
+    // of the screen, over the window's own width only.
+    static void reserveTop(QWindow* window, const QRect& place);
+
+    // The area of `screen` where the window may sit: the work area the window
+    // manager gives, except that the window's own reservation is not counted
+    // (else it would push itself further down at each change). Other panels'
+    // reservations over [left, right] still count.
+    static QRect workAreaWithout(const QWindow* window, const QScreen* screen, int left, int right);
+
+    // Keeps an ordinary window out of the taskbar and the pager. Call as the
+    // window is about to be shown.
+    static void skipTaskbar(QWindow* window);
+
+    // Calls `changed` whenever another window's reservation may have
+    // changed: a window came or went, or changed its strut. The work area
+    // alone does not tell, since the window's own strut can hide a change
+    // above it. Stops when `context` goes.
+    static void watchReservations(QObject* context, std::function<void()> changed);
+};
+
+} // namespace kit

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Both programs' command lines: --help and --version answer on standard
+# output with status 0 (without a display), an unknown option prints the
+# usage and exits 2, Qt's own options are left to Qt, and without any
+# display zintara says why it cannot show its strip.
+# command-line.sh ZINTARA ZINTARA-SCRIPT VERSION
+set -euo pipefail
+zintara="$1"; script="$2"; version="$3"
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; for f in "$work"/out "$work"/err; do [ -f "$f" ] && { echo "--- $f"; cat "$f"; }; done; exit 1; }
+
+expect() { # STATUS PROGRAM ARGS...: runs with no display at all
+  local want="$1" status=0; shift
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@" >"$work/out" 2>"$work/err" </dev/null || status=$?
+  [ "$status" -eq "$want" ] || fail "$* exited $status, not $want"
+}
+
+for program in "$zintara" "$script"; do
+  name=$(basename "$program")
+  expect 0 "$program" --help
+  grep -q "^usage: $name " "$work/out" || fail "$name --help prints no usage"
+  expect 0 "$program" --version
+  [ "$(cat "$work/out")" = "$name $version" ] || fail "$name --version says '$(cat "$work/out")'"
+  expect 2 env QT_QPA_PLATFORM=offscreen HOME="$work" XDG_CONFIG_HOME="$work/config" "$program" --no-such-option
+  grep -q "unknown option --no-such-option" "$work/err" || fail "$name names no unknown option"
+  grep -q "^usage: $name " "$work/err" || fail "$name prints no usage with an unknown option"
+done
+
+# A value that looks like an option is still a value.
+expect 1 "$zintara" --library --help
+grep -q "^usage:" "$work/out" && fail "--library took --help as an option"  || true
+
+# No display: a clear reason rather than Qt's abort.
+expect 1 "$zintara"
+grep -q "no display (DISPLAY is not set)" "$work/err" || fail "no reason given without a display"
+expect 1 env WAYLAND_DISPLAY=wayland-0 "$zintara"
+grep -q "Wayland session" "$work/err" || fail "no reason given under Wayland without XWayland"
+
+# Qt's own options, as a session manager restarts a program, start it.
+for tool in Xvfb xdotool; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+. "$(dirname "$0")/../../tools/lib/xvfb.sh"
+xvfb_start
+settings_skip_launch_windows
+app_start "$zintara" -session x -style Fusion --library "$(dirname "$0")/../../fuzz/corpus/library/full.json"
+window_wait "Zintara" >/dev/null || { cat "$xvfb_work/app.log"; fail "-session x -style Fusion did not start the strip"; }
+app_stop || { cat "$xvfb_work/app.log"; fail "zintara ended with status $?"; }
+echo "command line: OK"

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# `cmake --install` into a temporary prefix gives a program that starts from
+# there without the source or build tree: both programs, the bundle, a valid
+# desktop entry, the icon in the hicolor theme (SVG and PNG sizes) and the
+# manual pages.
+# install.sh BUILD_DIR
+set -euo pipefail
+build="$1"
+for tool in desktop-file-validate Xvfb xdotool; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+. "$(dirname "$0")/../../tools/lib/xvfb.sh"
+prefix="$xvfb_work/prefix"
+fail() { echo "FAIL: $*"; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >"$xvfb_work/install.log" || { cat "$xvfb_work/install.log"; fail "install"; }
+
+for f in bin/zintara bin/zintara-script; do [ -x "$prefix/$f" ] || fail "no $f"; done
+entry="$prefix/share/applications/org.zintara.Zintara.desktop"
+desktop-file-validate "$entry" || fail "desktop-file-validate rejects the entry"
+grep -qx 'Exec=zintara' "$entry" && grep -qx 'Icon=org.zintara.Zintara' "$entry" || fail "entry: $(cat "$entry")"
+icons="$prefix/share/icons/hicolor"
+[ -f "$icons/scalable/apps/org.zintara.Zintara.svg" ] || fail "no scalable icon"
+for size in 16 32 48 64 128 256; do
+  png="$icons/${size}x${size}/apps/org.zintara.Zintara.png"
+  [ -f "$png" ] || fail "no ${size}px icon"
+  [ "$(identify -format '%wx%h' "$png")" = "${size}x${size}" ] || fail "$png is not ${size}x${size}"
+done
+for page in zintara zintara-script; do
+  man="$prefix/share/man/man1/$page.1"
+  [ -f "$man" ] || fail "no manual page for $page"
+  grep -q '@PROJECT_VERSION@' "$man" && fail "$page.1 still holds a placeholder"
+  if command -v groff >/dev/null; then
+    warnings=$(groff -man -Tutf8 -ww -z "$man" 2>&1)
+    [ -z "$warnings" ] || fail "$page.1: $warnings"
+  fi
+done
+[ -f "$prefix/share/zintara/Zintara.app/Contents/Info.plist" ] || fail "no bundle"
+
+# The installed program, started from elsewhere with no hint of the build
+# tree, finds its bundle from its prefix and shows its strip.
+cd "$xvfb_work"
+"$prefix/bin/zintara-script" -e '1 + 1' | grep -qx 2 || fail "installed zintara-script"
+xvfb_start
+settings_skip_launch_windows
+unset ZINTARA_BUNDLE
+app_start "$prefix/bin/zintara"
+window_wait "Zintara" >/dev/null || { cat "$xvfb_work/app.log"; fail "the installed program shows no strip"; }
+app_stop || { cat "$xvfb_work/app.log"; fail "the installed program ended with status $?"; }
+echo "install: OK"
