@@ -23,6 +23,10 @@ class UserDefaults;
 class Window;
 } // namespace kit
 
+namespace players {
+class Player;
+} // namespace players
+
 namespace script {
 class ApplicationDirectory;
 class Script;
@@ -77,6 +81,9 @@ public:
 
     // Poll.
     void timerFire(void* sender);
+    // The player's name as its user knows it ("MPD", a media player's own
+    // name); the built-in player keeps kPlayerName.
+    std::string playerDisplayName() const;
 
     // Preferences.
     void showPrefsWnd();
@@ -153,6 +160,11 @@ private:
     void syncDockIcon();
 
     const script::ApplicationDirectory& m_apps;
+    // The player behind kPlayerName, when it is one of ours: told where each
+    // poll begins, asked for its name.
+    players::Player* m_player = nullptr;
+    // What the last poll showed in the quit/launch item: the player ran.
+    bool m_playerShownRunning = false;
     std::unique_ptr<kit::Nib> m_nib;
     // Keeps this controller the font panel's delegate while it lives.
     std::shared_ptr<void> m_fontPanelDelegate;

@@ -13,7 +13,9 @@
 namespace {
 constexpr const char* kUsage =
     "usage: zintara [--player PLAYER] [--library FILE]\n"
-    "  --player PLAYER   the player the scripts call \"iTunes\" (default: builtin)\n"
+    "  --player PLAYER   the player the scripts call \"iTunes\": auto (the default), builtin,\n"
+    "                    mpd[:HOST[:PORT]] or mpris[:NAME]; else ZINTARA_PLAYER, else the\n"
+    "                    preferences' choice\n"
     "  --library FILE  a library file for the built-in player (JSON)\n";
 
 // Shown where a user who started the program from a menu would look.
@@ -27,6 +29,7 @@ void reportStartFailure(const std::string& message)
 int zintaraMain(int argc, char** argv)
 {
     players::PlayerOptions options;
+    std::string playerArgument;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -41,10 +44,12 @@ int zintaraMain(int argc, char** argv)
             std::cerr << "zintara: " << arg << " needs a value\n" << kUsage;
             return 2;
         }
-        (arg == "--player" ? options.player : options.libraryPath) = argv[++i];
+        (arg == "--player" ? playerArgument : options.libraryPath) = argv[++i];
     }
 
     kit::ApplicationHost host(argc, argv);
+    options.player = players::effectivePlayerChoice(
+        playerArgument, kit::UserDefaults::standardUserDefaults().stringForKey("player").value_or(""));
 
     auto made = players::PlayerFactory::make(options);
     if (auto* message = std::get_if<std::string>(&made)) {
