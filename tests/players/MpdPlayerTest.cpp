@@ -333,12 +333,17 @@ TEST_F(MpdPlayerTest, ASteadyPollIsOneRoundTrip)
 {
     ASSERT_TRUE(mpd_run_play_pos(server.control(), 1));
     ASSERT_TRUE(mpd_run_pause(server.control(), true));
+    ASSERT_TRUE(mpd_run_sticker_set(server.control(), "song", "02 Beta.flac", "rating", "6"));
     poll(); // connects and learns what a poll needs
     long before = player->roundTrips();
     poll();
     EXPECT_EQ(player->roundTrips() - before, 1);
     before = player->roundTrips();
     poll();
+    EXPECT_EQ(player->roundTrips() - before, 1);
+    // What the snapshot answered from its guesses is what the server has.
+    EXPECT_EQ(text("return rating of current track"), "60");
+    EXPECT_EQ(text("return name of track ((get index of current track) + 1) of current playlist"), "Gamma Song");
     EXPECT_EQ(player->roundTrips() - before, 1);
 
     // A new song costs the next entry and the rating once more.

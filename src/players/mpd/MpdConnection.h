@@ -9,7 +9,10 @@ struct mpd_connection;
 namespace players {
 
 // The one connection to an MPD server, opened on first use and reopened at
-// the next request after it drops. Every call is bounded by the timeout;
+// the next request after it drops. Every call is bounded by the timeout
+// (waited for here: the client library of some releases turns a timeout of
+// N ms into N/1000 s plus N%1000 µs, so it only serves as a one-second
+// backstop for an answer that stops halfway);
 // after a server that did not answer in time the connection gives up until
 // the next poll, so a hung peer costs one wait per poll, not one per call.
 class MpdConnection {
@@ -24,8 +27,13 @@ public:
     const MpdAddress& address() const { return m_address; }
 
     // The open connection, opening it when needed; nullptr when the server
-    // cannot be reached or did not answer during this poll.
+    // cannot be reached or did not answer during this poll. Connecting and
+    // the server's greeting share one bound.
     mpd_connection* open();
+
+    // Waits, within the bound, for the answer to what was just sent. False
+    // when none came: finish() then reports TimedOut.
+    bool awaitAnswer();
 
     // How the calls since open() went.
     enum class Outcome {
@@ -64,6 +72,7 @@ private:
     unsigned m_timeoutMs;
     mpd_connection* m_connection = nullptr;
     bool m_gaveUp = false;
+    bool m_unanswered = false;
     bool m_reused = false;
     long m_roundTrips = 0;
     int m_serverError = 0;

@@ -75,6 +75,19 @@ std::int64_t ratingFromSticker(const char* text)
     return std::clamp<long>(value, 0, 10) * 10;
 }
 
+// Reads the one song of a response. The library hands out a song before it
+// has read the end of its response: reading on to that end keeps the next
+// response of a command list from being taken for the rest of this one.
+bool receiveSong(mpd_connection* c, std::optional<MpdSong>& into)
+{
+    while (mpd_song* s = mpd_recv_song(c)) {
+        if (!into)
+            into = MpdSong::from(s);
+        mpd_song_free(s);
+    }
+    return mpd_connection_get_error(c) == MPD_ERROR_SUCCESS;
+}
+
 } // namespace
 
 MpdPlayer::MpdPlayer(std::string scriptName, MpdAddress address, unsigned timeoutMs)
@@ -193,7 +206,7 @@ bool MpdPlayer::refresh()
             mpd_send_get_queue_song_pos(c, unsigned(guessPosition));
         if (!guessUri.empty())
             mpd_send_sticker_get(c, "song", guessUri.c_str(), "rating");
-        if (!mpd_command_list_end(c))
+        if (!mpd_command_list_end(c) || !m_connection.awaitAnswer())
             return;
         mpd_status* st = mpd_recv_status(c);
         if (!st)
@@ -202,18 +215,10 @@ bool MpdPlayer::refresh()
         mpd_status_free(st);
         if (!mpd_response_next(c))
             return;
-        if (mpd_song* s = mpd_recv_song(c)) {
-            current = MpdSong::from(s);
-            mpd_song_free(s);
-        }
-        if (!mpd_response_next(c))
+        if (!receiveSong(c, current) || !mpd_response_next(c))
             return;
         if (guessPosition >= 0) {
-            if (mpd_song* s = mpd_recv_song(c)) {
-                guessed = MpdSong::from(s);
-                mpd_song_free(s);
-            }
-            if (!mpd_response_next(c))
+            if (!receiveSong(c, guessed) || !mpd_response_next(c))
                 return;
         }
         if (!guessUri.empty()) {
@@ -225,8 +230,9 @@ bool MpdPlayer::refresh()
         mpd_response_finish(c);
     });
 
-    if (outcome == Outcome::TimedOut || outcome == Outcome::Dropped || !status)
+    if (outcome == Outcome::TimedOut || outcome == Outcome::Dropped || !status) {
         return false;
+    }
     if (outcome == Outcome::Refused) {
         // Only the guesses may fail: a position past a shrunken queue, a
         // song without a rating, a server without stickers.
@@ -267,11 +273,9 @@ Result<MpdSong> MpdPlayer::song(int position)
     std::optional<MpdSong> found;
     std::string message;
     const Outcome outcome = run([&](mpd_connection* c) {
-        if (mpd_song* s = mpd_run_get_queue_song_pos(c, unsigned(position))) {
-            found = MpdSong::from(s);
-            mpd_song_free(s);
+        if (mpd_send_get_queue_song_pos(c, unsigned(position)) && m_connection.awaitAnswer()
+            && receiveSong(c, found))
             mpd_response_finish(c);
-        }
     }, &message);
     if (outcome != Outcome::Ok || !found)
         return failure(outcome == Outcome::Ok ? Outcome::Refused : outcome, message, errc::CantGet);
@@ -288,7 +292,7 @@ MpdPlayer::Rating MpdPlayer::rating(const MpdSong& s)
     std::optional<std::int64_t> value;
     std::string message;
     const Outcome outcome = run([&](mpd_connection* c) {
-        if (!mpd_send_sticker_get(c, "song", s.uri.c_str(), "rating"))
+        if (!mpd_send_sticker_get(c, "song", s.uri.c_str(), "rating") || !m_connection.awaitAnswer())
             return;
         if (mpd_pair* pair = mpd_recv_sticker(c)) {
             value = ratingFromSticker(pair->value);
@@ -338,7 +342,7 @@ Result<MpdPlayer::Target> MpdPlayer::step(const Target& from, const Reference& r
             const Outcome outcome = run([&](mpd_connection* c) {
                 if (!mpd_search_queue_songs(c, true)
                     || !mpd_search_add_tag_constraint(c, MPD_OPERATOR_DEFAULT, MPD_TAG_TITLE, ref.name.c_str())
-                    || !mpd_search_commit(c))
+                    || !mpd_search_commit(c) || !m_connection.awaitAnswer())
                     return;
                 while (mpd_song* s = mpd_recv_song(c)) {
                     if (!position || int(mpd_song_get_pos(s)) < *position)
@@ -460,10 +464,13 @@ Result<Value> MpdPlayer::get(const ObjectSpecifier& object)
     return value;
 }
 
-Result<Value> MpdPlayer::simple(const std::function<bool(mpd_connection*)>& call, int errorNumber)
+Result<Value> MpdPlayer::simple(const std::function<bool(mpd_connection*)>& send, int errorNumber)
 {
     std::string message;
-    const Outcome outcome = run([&](mpd_connection* c) { call(c); }, &message);
+    const Outcome outcome = run([&](mpd_connection* c) {
+        if (send(c) && m_connection.awaitAnswer())
+            mpd_response_finish(c);
+    }, &message);
     invalidate();
     if (outcome == Outcome::Ok)
         return Value();
@@ -492,7 +499,7 @@ Result<Value> MpdPlayer::set(const ObjectSpecifier& object, const Value& value)
             if (m_status.songPosition < 0)
                 return cantSet(path);
             const float to = float(std::max(0.0, *seconds));
-            return simple([to](mpd_connection* c) { return mpd_run_seek_current(c, to, false); }, errc::CantSet);
+            return simple([to](mpd_connection* c) { return mpd_send_seek_current(c, to, false); }, errc::CantSet);
         }
         break;
     case Target::Kind::Playlist:
@@ -500,7 +507,7 @@ Result<Value> MpdPlayer::set(const ObjectSpecifier& object, const Value& value)
             if (value.type() != Value::Type::Boolean)
                 return cantMake(value, "boolean");
             const bool on = value.asBoolean();
-            return simple([on](mpd_connection* c) { return mpd_run_random(c, on); }, errc::CantSet);
+            return simple([on](mpd_connection* c) { return mpd_send_random(c, on); }, errc::CantSet);
         }
         if (term == "song repeat") {
             const std::string name = value.type() == Value::Type::Constant ? value.asConstant().name : "";
@@ -513,8 +520,7 @@ Result<Value> MpdPlayer::set(const ObjectSpecifier& object, const Value& value)
                 mpd_send_repeat(c, name != "off");
                 if (name != "off")
                     mpd_send_single(c, name == "one");
-                mpd_command_list_end(c);
-                return mpd_response_finish(c);
+                return mpd_command_list_end(c);
             }, errc::CantSet);
         }
         break;
@@ -529,7 +535,7 @@ Result<Value> MpdPlayer::set(const ObjectSpecifier& object, const Value& value)
             const long stars = std::lround(std::clamp(*rating, 0.0, 100.0) / 10.0);
             const std::string uri = found.value().uri;
             return simple([&](mpd_connection* c) {
-                return mpd_run_sticker_set(c, "song", uri.c_str(), "rating", std::to_string(stars).c_str());
+                return mpd_send_sticker_set(c, "song", uri.c_str(), "rating", std::to_string(stars).c_str());
             }, errc::CantSet);
         }
         break;
@@ -565,28 +571,28 @@ Result<Value> MpdPlayer::command(const std::string& term, const std::optional<Ob
                 return target.error();
             if (target.value().kind == Target::Kind::Track) {
                 const unsigned position = unsigned(target.value().position);
-                return simple([position](mpd_connection* c) { return mpd_run_play_pos(c, position); }, errc::CantSet);
+                return simple([position](mpd_connection* c) { return mpd_send_play_pos(c, position); }, errc::CantSet);
             }
         }
         // MPD's play would restart a paused song from its start on some
         // versions; resuming keeps the place.
         if (m_status.state == MpdStatus::State::Paused)
-            return simple([](mpd_connection* c) { return mpd_run_pause(c, false); }, errc::CantSet);
-        return simple([](mpd_connection* c) { return mpd_run_play(c); }, errc::CantSet);
+            return simple([](mpd_connection* c) { return mpd_send_pause(c, false); }, errc::CantSet);
+        return simple([](mpd_connection* c) { return mpd_send_play(c); }, errc::CantSet);
     }
     if (term == "pause")
-        return simple([](mpd_connection* c) { return mpd_run_pause(c, true); }, errc::CantSet);
+        return simple([](mpd_connection* c) { return mpd_send_pause(c, true); }, errc::CantSet);
     if (term == "playpause") {
         if (m_status.state == MpdStatus::State::Stopped)
-            return simple([](mpd_connection* c) { return mpd_run_play(c); }, errc::CantSet);
-        return simple([](mpd_connection* c) { return mpd_run_toggle_pause(c); }, errc::CantSet);
+            return simple([](mpd_connection* c) { return mpd_send_play(c); }, errc::CantSet);
+        return simple([](mpd_connection* c) { return mpd_send_toggle_pause(c); }, errc::CantSet);
     }
     if (term == "stop" || term == "quit")
-        return simple([](mpd_connection* c) { return mpd_run_stop(c); }, errc::CantSet);
+        return simple([](mpd_connection* c) { return mpd_send_stop(c); }, errc::CantSet);
     if (term == "next track")
-        return simple([](mpd_connection* c) { return mpd_run_next(c); }, errc::CantSet);
+        return simple([](mpd_connection* c) { return mpd_send_next(c); }, errc::CantSet);
     if (term == "previous track")
-        return simple([](mpd_connection* c) { return mpd_run_previous(c); }, errc::CantSet);
+        return simple([](mpd_connection* c) { return mpd_send_previous(c); }, errc::CantSet);
     return Error{errc::DoesNotUnderstand, m_name + " doesn't understand the \"" + term + "\" message."};
 }
 

@@ -69,7 +69,8 @@ private:
     // One request: sends and receives through `exchange`, reconnecting once
     // when a kept connection turned out to be closed.
     MpdConnection::Outcome run(const std::function<void(mpd_connection*)>& exchange, std::string* message = nullptr);
-    script::Result<script::Value> simple(const std::function<bool(mpd_connection*)>& call, int errorNumber);
+    // A command that answers only OK: `send` sends it (or a command list).
+    script::Result<script::Value> simple(const std::function<bool(mpd_connection*)>& send, int errorNumber);
 
     script::Result<Target> resolve(const std::vector<script::Reference>& path, std::size_t steps);
     script::Result<Target> step(const Target& from, const script::Reference& ref);
