@@ -5,6 +5,8 @@
 #include "players/DemoLibrary.h"
 #include "players/LibraryReader.h"
 #include "players/mpd/MpdPlayer.h"
+#include "players/mpris/MprisBus.h"
+#include "players/mpris/MprisPlayer.h"
 
 #include <cstdlib>
 #include <random>
@@ -84,8 +86,13 @@ std::variant<std::unique_ptr<PlayerDirectory>, std::string> PlayerFactory::make(
     const Choice choice = split(options.player);
     auto directory = std::make_unique<PlayerDirectory>();
 
-    if (choice.kind == "mpris")
-        return std::string("this build has no MPRIS players");
+    if (choice.kind == "mpris") {
+        auto chosen = MprisPlayer::choose(options.name, choice.address);
+        if (auto* problem = std::get_if<std::string>(&chosen))
+            return *problem;
+        directory->setPlayer(std::move(std::get<std::unique_ptr<MprisPlayer>>(chosen)));
+        return directory;
+    }
     if (choice.kind == "mpd") {
         directory->setPlayer(std::make_unique<MpdPlayer>(options.name, *MpdAddress::parse(choice.address)));
         return directory;
@@ -101,6 +108,16 @@ std::variant<std::unique_ptr<PlayerDirectory>, std::string> PlayerFactory::make(
     }
 
     AutoPlayer::Sources sources;
+    sources.listBusPlayers = [] {
+        std::vector<AutoPlayer::BusPlayer> list;
+        for (const MprisPeer& peer : listMprisPlayers())
+            list.push_back({peer.busName, peer.playbackStatus == "Playing"});
+        return list;
+    };
+    const std::string name = options.name;
+    sources.makeBusPlayer = [name](const std::string& busName) -> std::unique_ptr<Player> {
+        return std::make_unique<MprisPlayer>(name, busName);
+    };
     kit::WorkspaceApplication* builtinEntry = &made->player();
     auto automatic = std::make_unique<AutoPlayer>(options.name, std::make_unique<MpdPlayer>(options.name, MpdAddress{}),
                                                   std::move(made), std::move(sources), builtinEntry);
