@@ -140,6 +140,7 @@ void Zintara::prepPrefsWnd()
             launchTag = defaults.boolForKey("launchiTunes") ? kLaunchAlways : kLaunchNever;
         shouldLaunchiTunes->selectItemWithTag(launchTag);
     }
+    loadPlayerChoice();
 
     updateDemoTunesView();
     if (demoTunesView)
@@ -188,6 +189,7 @@ void Zintara::savePrefs()
         default: defaults.removeObjectForKey("launchiTunes"); break;
         }
     }
+    savePlayerChoice();
 
     // A stored value the pop-up does not offer leaves it with no selection;
     // the stored value then stays as it is rather than becoming -1.
