@@ -4,26 +4,6 @@
 
 namespace mpris_testing {
 
-// Stands for the player in the workspace's list of running applications.
-class MprisFixture::Registration : public kit::WorkspaceApplication {
-public:
-    explicit Registration(players::Player& player) : m_player(player)
-    {
-        kit::Workspace::sharedWorkspace().addApplication(this);
-    }
-    ~Registration() override { kit::Workspace::sharedWorkspace().removeApplication(this); }
-    std::string applicationName() const override { return m_player.name(); }
-    bool isRunning() const override { return m_player.isRunning(); }
-    bool launch() override
-    {
-        m_player.launch();
-        return m_player.isRunning();
-    }
-
-private:
-    players::Player& m_player;
-};
-
 MprisFixture::MprisFixture() = default;
 MprisFixture::~MprisFixture() = default;
 
@@ -36,7 +16,6 @@ void MprisFixture::SetUp()
 void MprisFixture::TearDown()
 {
     m_table.clear();
-    m_registration.reset();
     m_apps.reset();
     service.stop();
     KitTest::TearDown();
@@ -55,12 +34,10 @@ std::string MprisFixture::startService(std::vector<std::string> options, const s
 players::MprisPlayer& MprisFixture::usePlayer(const std::string& busName)
 {
     m_table.clear();
-    m_registration.reset();
     m_apps = std::make_unique<players::PlayerDirectory>();
     auto made = std::make_unique<players::MprisPlayer>("iTunes", busName);
     player = made.get();
-    m_apps->setPlayer(std::move(made));
-    m_registration = std::make_unique<Registration>(*player);
+    m_apps->setPlayer(std::move(made)); // and into the workspace, for the guard
     for (const char* source : zintara::kScriptSources)
         m_table.emplace_back(source, *m_apps);
     return *player;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "kit/Workspace.h"
 #include "players/PlayerDirectory.h"
 #include "players/mpris/MprisPlayer.h"
 #include "players/mpris/MprisWorld.h"
@@ -20,8 +19,7 @@ namespace mpris_testing {
 inline constexpr int kPollSlots[] = {19, 10, 4, 1, 2, 3, 8, 5, 6, 7, 9};
 
 // A player on the private bus behind the scripts' "iTunes", with the
-// program's script table compiled against it and the player registered in
-// the workspace, so System Events' guard sees it.
+// program's script table compiled against it.
 class MprisFixture : public testing_support::KitTest {
 protected:
     MprisFixture();
@@ -47,9 +45,7 @@ protected:
     ChildProcess service;
 
 private:
-    class Registration;
     std::unique_ptr<players::PlayerDirectory> m_apps;
-    std::unique_ptr<Registration> m_registration;
     std::vector<script::Script> m_table;
 };
 
