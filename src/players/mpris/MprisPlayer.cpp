@@ -411,9 +411,8 @@ Result<bool> MprisPlayer::exists(const ObjectSpecifier& object)
 Result<Value> MprisPlayer::command(const std::string& term, const std::optional<ObjectSpecifier>& directObject)
 {
     if (term == "launch" || term == "activate") {
-        launch();
-        if (!isRunning())
-            return Error{errc::AppNotRunning, m_launchProblem.empty() ? name() + " isn't running." : m_launchProblem};
+        // The engine launched it before sending this, or failed with the
+        // reason already.
         return Value();
     }
     if (term == "quit") {

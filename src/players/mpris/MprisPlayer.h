@@ -55,7 +55,7 @@ public:
     void beginPoll() override;
 
     // Why the last launch did not start the player ("" when it did).
-    const std::string& launchProblem() const { return m_launchProblem; }
+    std::string launchProblem() const override { return m_launchProblem; }
     // Calls sent to the player so far, to measure what a poll costs.
     std::uint64_t busCalls() const;
 
