@@ -12,6 +12,8 @@
 
 #include <mpd/client.h>
 
+#include <QLabel>
+
 #include <cstdlib>
 
 namespace {
@@ -105,6 +107,31 @@ TEST_F(RealPlayerTest, WhenTheServerGoesTheBuiltInPlayerTakesOver)
     controller->menuSelect(item);
     controller->timerFire(nullptr);
     EXPECT_EQ(controller->quitTunes->title(), "Quit iTunes");
+}
+
+TEST_F(RealPlayerTest, TheLaunchWindowNamesTheChosenPlayer)
+{
+    // MPD chosen by name, its server not there: the launch window asks
+    // about MPD, not about the scripts' name for it.
+    server.stop();
+    controller.reset();
+    directory.reset();
+    players::PlayerOptions options;
+    options.player = "mpd:127.0.0.1:" + std::to_string(server.port());
+    directory = std::move(std::get<std::unique_ptr<players::PlayerDirectory>>(players::PlayerFactory::make(options)));
+    controller = std::make_unique<Zintara>(*directory);
+    std::string error;
+    ASSERT_TRUE(controller->loadInterface(&error)) << error;
+    kit::UserDefaults::standardUserDefaults().setBool(false, "showWelcome");
+    std::string text;
+    answerModal("Launch MPD?", [&](kit::Window& window) {
+        text = window.widget()->findChild<QLabel*>("launchText")->text().toStdString();
+        clickButton(window, "dontLaunchButton");
+    });
+    controller->applicationDidFinishLaunching();
+    EXPECT_EQ(modalTitles, std::vector<std::string>{"Launch MPD?"});
+    EXPECT_EQ(text.find("iTunes"), std::string::npos) << text;
+    EXPECT_NE(text.find("launch MPD now"), std::string::npos) << text;
 }
 
 } // namespace
