@@ -12,9 +12,10 @@ struct MprisPeer {
     std::string playbackStatus; // "Playing", "Paused", "Stopped"; "" when it did not say
 };
 
-// The MPRIS players on the session bus now, ordered by bus name. Every
-// player is asked at once and each answer is awaited for a bounded time,
-// so a hung player costs one short wait; empty without a session bus.
+// The MPRIS players on the session bus now, ordered by bus name; empty
+// without a session bus. The bus's signals keep the list, so only players
+// not yet known are asked, all at once and each for a bounded time: a hung
+// player costs one short wait per listing, the others nothing.
 std::vector<MprisPeer> listMprisPlayers();
 
 } // namespace players

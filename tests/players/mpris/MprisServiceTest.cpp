@@ -3,6 +3,7 @@
 #include "players/mpris/MprisFixture.h"
 
 #include "players/mpris/MprisBus.h"
+#include "players/mpris/MprisDirectory.h"
 #include "tools/ScriptTool.h"
 #include "zintara/ScriptTable.h"
 
@@ -316,22 +317,43 @@ TEST_F(MprisServiceTest, APlayerThatLeavesMidPollFailsTheRestAsNotRunning)
     EXPECT_EQ(player->busCalls(), calls);
 }
 
-TEST_F(MprisServiceTest, ListsThePlayersOnTheBusWithoutWaitingOnAHungOne)
+TEST_F(MprisServiceTest, ListsThePlayersOnTheBusFromWhatTheBusSignals)
 {
-    startService();
+    const std::string bus = startService();
     ChildProcess hung;
     ASSERT_TRUE(hung.start({MPRIS_TEST_SERVICE, "--name", "zintarahung", "--hang"}));
     ASSERT_TRUE(waitForBusName("org.mpris.MediaPlayer2.zintarahung", true));
+    auto list = [] {
+        std::vector<std::string> seen;
+        const double ms = millisecondsOf([&] {
+            for (const auto& p : players::listMprisPlayers())
+                seen.push_back(p.busName + "|" + p.identity + "|" + p.playbackStatus);
+        });
+        EXPECT_LT(ms, 250.0);
+        return seen;
+    };
+    const std::string mpv = g_mprisWorld->mpvBusName() + "|mpv|";
+    std::vector<std::string> seen = list();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].substr(0, mpv.size()), mpv);
+    EXPECT_EQ(seen[1], "org.mpris.MediaPlayer2.zintarahung|zintarahung|");
+    EXPECT_EQ(seen[2], "org.mpris.MediaPlayer2.zintaratest|Test Player|Playing");
 
-    std::vector<players::MprisPeer> peers;
-    const double ms = millisecondsOf([&] { peers = players::listMprisPlayers(); });
-    EXPECT_LT(ms, 250.0);
-    std::vector<std::string> seen;
-    for (const auto& p : peers)
-        seen.push_back(p.busName + "|" + p.identity + "|" + p.playbackStatus);
-    EXPECT_EQ(seen, (std::vector<std::string>{g_mprisWorld->mpvBusName() + "|mpv|" + peers.front().playbackStatus,
-                        "org.mpris.MediaPlayer2.zintarahung|zintarahung|",
-                        "org.mpris.MediaPlayer2.zintaratest|Test Player|Playing"}));
+    // Players that answered are not asked again: their changes come by
+    // signal. The hung one is asked again, at the same bounded cost.
+    callService(bus, "Pause");
+    players::MprisDirectory& directory = players::MprisDirectory::shared();
+    std::uint64_t calls = directory.calls();
+    seen = list();
+    EXPECT_EQ(directory.calls(), calls + 3);
+    EXPECT_EQ(seen.at(2), "org.mpris.MediaPlayer2.zintaratest|Test Player|Paused");
+
+    hung.stop();
+    ASSERT_TRUE(waitForBusName("org.mpris.MediaPlayer2.zintarahung", false));
+    calls = directory.calls();
+    seen = list();
+    EXPECT_EQ(directory.calls(), calls);
+    EXPECT_EQ(seen.size(), 2u);
 }
 
 } // namespace
