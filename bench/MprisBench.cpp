@@ -7,6 +7,7 @@
 
 #include "kit/Clock.h"
 #include "players/PlayerDirectory.h"
+#include "players/PlayerFactory.h"
 #include "players/mpris/MprisPlayer.h"
 #include "players/mpris/MprisWorld.h"
 #include "script/Script.h"
@@ -107,6 +108,37 @@ void MprisFullPollReadingPosition(benchmark::State& state)
         benchmark::Counter(double(world.player->busCalls() - before) / double(state.iterations()));
 }
 BENCHMARK(MprisFullPollReadingPosition)->UseRealTime();
+
+// The same poll with the automatic choice, which looks at the bus's players
+// at the start of every poll and follows mpv, the one playing.
+void AutoFullPollFollowingMpv(benchmark::State& state)
+{
+    players::PlayerOptions options; // "auto"
+    options.player = "auto";
+    auto made = players::PlayerFactory::make(options);
+    auto& apps = *std::get<std::unique_ptr<players::PlayerDirectory>>(made);
+    std::vector<script::Script> table;
+    for (const char* source : zintara::kScriptSources) {
+        table.emplace_back(source, apps);
+        table.back().compile();
+    }
+    apps.player()->beginPoll();
+    if (apps.player()->displayName() != "mpv") {
+        state.SkipWithError("the automatic choice did not follow mpv");
+        return;
+    }
+    long unanswered = 0;
+    for (auto _ : state) {
+        apps.player()->beginPoll();
+        for (int slot : kPoll) {
+            auto r = table[std::size_t(slot)].execute();
+            unanswered += !r.ok();
+            benchmark::DoNotOptimize(r);
+        }
+    }
+    state.counters["unanswered_per_poll"] = benchmark::Counter(double(unanswered) / double(state.iterations()));
+}
+BENCHMARK(AutoFullPollFollowingMpv)->UseRealTime();
 
 // The one call a poll may add: reading Position from mpv.
 void MprisPositionCall(benchmark::State& state)
