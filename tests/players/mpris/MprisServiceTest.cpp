@@ -220,6 +220,25 @@ TEST_F(MprisServiceTest, QuitIsSentOnlyToAPlayerThatCanQuit)
     EXPECT_EQ(poll(), Results(11, nullopt));
 }
 
+TEST_F(MprisServiceTest, APlayerThatComesBackIsReadAfresh)
+{
+    const std::string bus = startService({"--no-tracklist", "--identity", "Old Self"});
+    usePlayer(bus);
+    EXPECT_EQ(runSlot(5), nullopt);
+    service.stop();
+    ASSERT_TRUE(waitForBusName(bus, false));
+    EXPECT_FALSE(player->isRunning());
+
+    // The same name, another program behind it: nothing of the old one is
+    // kept but the name it was known by until the new one says its own.
+    startService();
+    for (int i = 0; i < 250 && !player->isRunning(); ++i)
+        waitForBusName(bus, true, 0.02);
+    ASSERT_TRUE(player->isRunning());
+    EXPECT_EQ(poll()[7], "second take.ogg");
+    EXPECT_EQ(player->displayName(), "Test Player");
+}
+
 TEST_F(MprisServiceTest, RatingsAreReadButMprisCannotSetThem)
 {
     usePlayer(startService());
