@@ -57,10 +57,11 @@ void MprisDirectory::nameOwnerChanged(const QString& name, const QString&, const
 {
     if (!name.startsWith(QLatin1String(kMprisPrefix)))
         return;
+    m_asking.erase(name);
     if (newOwner.isEmpty())
         m_players.erase(name);
     else
-        m_players[name] = Known{newOwner, {}, {}, false};
+        m_players[name] = Known{newOwner, {}, {}, false, false};
 }
 
 void MprisDirectory::propertiesChanged(const QString& interface, const QVariantMap& changed,
@@ -72,50 +73,57 @@ void MprisDirectory::propertiesChanged(const QString& interface, const QVariantM
         if (interface == QLatin1String(kMprisPlayerInterface)) {
             if (changed.contains("PlaybackStatus"))
                 known.status = changed.value("PlaybackStatus").toString();
-            if (invalidated.contains("PlaybackStatus"))
+            if (invalidated.contains("PlaybackStatus")) {
+                known.status.clear();
                 known.complete = false;
+            }
         } else if (interface == QLatin1String(kMprisRootInterface)) {
             if (changed.contains("Identity"))
                 known.identity = changed.value("Identity").toString();
-            if (invalidated.contains("Identity"))
+            if (invalidated.contains("Identity")) {
+                known.identity.clear();
                 known.complete = false;
+            }
         }
     }
 }
 
 void MprisDirectory::complete()
 {
-    struct Asked {
-        QString name;
-        QDBusPendingCall owner, identity, status;
-    };
-    std::vector<Asked> asked;
     for (auto& [name, known] : m_players) {
-        if (known.complete)
+        if (known.complete || m_asking.count(name))
             continue;
         QDBusMessage owner = QDBusMessage::createMethodCall(
             "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner");
         owner << name;
         m_calls += 3;
-        asked.push_back({name, m_bus.asyncCall(owner, kMprisCallTimeoutMs),
+        m_asking.emplace(name, Asking{m_bus.asyncCall(owner, kMprisCallTimeoutMs),
             m_bus.asyncCall(propertyGet(name, kMprisRootInterface, "Identity"), kMprisCallTimeoutMs),
             m_bus.asyncCall(propertyGet(name, kMprisPlayerInterface, "PlaybackStatus"), kMprisCallTimeoutMs)});
     }
-    for (Asked& a : asked) {
+    for (auto it = m_asking.begin(); it != m_asking.end();) {
+        auto known = m_players.find(it->first);
+        Asking& a = it->second;
+        const bool wait = known != m_players.end() && !known->second.failedBefore;
+        if (!wait && !(a.owner.isFinished() && a.identity.isFinished() && a.status.isFinished())) {
+            ++it;
+            continue;
+        }
         const auto owner = answer(a.owner);
         const auto identity = answer(a.identity);
         const auto status = answer(a.status);
-        auto it = m_players.find(a.name);
-        if (it == m_players.end())
-            continue;
-        if (owner)
-            it->second.owner = owner->toString();
-        if (identity)
-            it->second.identity = identity->toString();
-        if (status)
-            it->second.status = status->toString();
-        // A player that did not answer is asked again at the next listing.
-        it->second.complete = owner && identity && status;
+        if (known != m_players.end()) {
+            if (owner)
+                known->second.owner = owner->toString();
+            // A signal since the question is at least as new as the answer.
+            if (identity && known->second.identity.isEmpty())
+                known->second.identity = identity->toString();
+            if (status && known->second.status.isEmpty())
+                known->second.status = status->toString();
+            known->second.complete = owner && identity && status;
+            known->second.failedBefore = !known->second.complete;
+        }
+        it = m_asking.erase(it);
     }
 }
 
@@ -136,8 +144,6 @@ std::vector<MprisPeer> MprisDirectory::players()
         m_listed = true;
     }
     complete();
-    // Signals that came in while asking were sent before the answers, the
-    // last of them with the answer's value: taking them in order ends on it.
     catchUp();
 
     std::vector<MprisPeer> peers;

@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -42,17 +43,27 @@ private:
         QString identity;   // "" until the player said
         QString status;     // "" until the player said
         bool complete = false;
+        bool failedBefore = false; // did not answer when last asked
+    };
+    struct Asking {
+        QDBusPendingCall owner;
+        QDBusPendingCall identity;
+        QDBusPendingCall status;
     };
 
     MprisDirectory();
     void catchUp();
-    // Asks every incomplete player at once, each answer bounded in time.
+    // Asks every incomplete player at once. A player asked for the first
+    // time is waited for, a bounded time, so a new player is listed with
+    // what it is; one that did not answer before is asked again without
+    // waiting, and its answers are taken in at a later listing.
     void complete();
 
     QDBusConnection m_bus;
     bool m_listed = false;
     std::uint64_t m_calls = 0;
     std::map<QString, Known> m_players; // by well-known name
+    std::map<QString, Asking> m_asking;
 };
 
 } // namespace players
