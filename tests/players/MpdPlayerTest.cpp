@@ -83,7 +83,7 @@ protected:
     {
         KitTest::SetUp();
         std::string error;
-        ASSERT_TRUE(server.start(tempDir() + "/mpd", &error, withStickers())) << error;
+        ASSERT_TRUE(server.start(tempDir() + "/mpd", &error, withStickers(), password())) << error;
         install(server.address());
     }
 
@@ -95,6 +95,7 @@ protected:
     }
 
     virtual bool withStickers() const { return true; }
+    virtual std::string password() const { return ""; }
 
     // A server that just started playing may take a while to answer on a
     // busy machine; the bound itself is tested against a silent peer.
@@ -312,6 +313,29 @@ TEST_F(MpdPlayerTest, RatingIsTheStickerScaledByTen)
     mpd_run_sticker_set(server.control(), "song", "01 Alpha.flac", "rating", "3");
     player->beginPoll();
     EXPECT_EQ(text("return rating of current track"), "30");
+}
+
+class MpdWithPasswordTest : public MpdPlayerTest {
+protected:
+    std::string password() const override { return "s3cret"; }
+};
+
+TEST_F(MpdWithPasswordTest, APasswordInTheAddressOrInMpdHostOpensTheServer)
+{
+    ASSERT_TRUE(mpd_run_play_pos(server.control(), 2));
+    // Without it the server answers nothing a poll needs.
+    player->beginPoll();
+    EXPECT_FALSE(player->isRunning());
+
+    install("s3cret@" + server.address());
+    EXPECT_EQ(text("return name of current track"), "Gamma Song");
+
+    setenv("MPD_HOST", "s3cret@127.0.0.1", 1);
+    setenv("MPD_PORT", std::to_string(server.port()).c_str(), 1);
+    install("");
+    EXPECT_EQ(text("return name of current track"), "Gamma Song");
+    unsetenv("MPD_HOST");
+    unsetenv("MPD_PORT");
 }
 
 class MpdWithoutStickersTest : public MpdPlayerTest {

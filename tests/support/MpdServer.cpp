@@ -65,8 +65,9 @@ MpdServer::~MpdServer()
     stop();
 }
 
-bool MpdServer::start(const std::string& folder, std::string* error, bool stickers)
+bool MpdServer::start(const std::string& folder, std::string* error, bool stickers, const std::string& password)
 {
+    m_password = password;
     auto fail = [&](const std::string& message) {
         if (error)
             *error = message;
@@ -90,6 +91,7 @@ bool MpdServer::start(const std::string& folder, std::string* error, bool sticke
             << "bind_to_address \"127.0.0.1\"\n"
             << "port \"" << m_port << "\"\n"
             << "zeroconf_enabled \"no\"\n"
+            << (password.empty() ? "" : "password \"" + password + "@read,add,control,admin\"\ndefault_permissions \"\"\n")
             << "audio_output {\n  type \"null\"\n  name \"null\"\n}\n";
     }
     m_config = config;
@@ -155,6 +157,8 @@ mpd_connection* MpdServer::control()
     }
     if (!m_control && m_pid > 0) {
         m_control = mpd_connection_new("127.0.0.1", m_port, 5000);
+        if (m_control && !m_password.empty())
+            mpd_run_password(m_control, m_password.c_str());
         if (m_control && mpd_connection_get_error(m_control) != MPD_ERROR_SUCCESS) {
             mpd_connection_free(m_control);
             m_control = nullptr;

@@ -23,8 +23,10 @@ public:
     MpdServer& operator=(const MpdServer&) = delete;
 
     // False with `error` set when mpd is missing or does not come up.
-    // Without stickers the server has no sticker database.
-    bool start(const std::string& folder, std::string* error, bool stickers = true);
+    // Without stickers the server has no sticker database. With a password,
+    // a client that does not give it may do nothing at all.
+    bool start(const std::string& folder, std::string* error, bool stickers = true,
+               const std::string& password = "");
     void stop();
     // Stops the server and starts it again on the same port and files; the
     // queue it had comes back from its state file.
@@ -43,6 +45,7 @@ private:
 
     pid_t m_pid = -1;
     std::string m_config;
+    std::string m_password;
     unsigned m_port = 0;
     std::vector<TestTrack> m_tracks;
     mpd_connection* m_control = nullptr;
