@@ -83,6 +83,18 @@ TEST_F(MprisServiceTest, MapsTheTracksPlaylistAndPlayerOfTheService)
     EXPECT_EQ(text("name of track 0 of current playlist"), "error -1728: iTunes got an error: Can't get track 0 of current playlist.");
 }
 
+TEST_F(MprisServiceTest, MetadataInLooseTypesIsReadAsWellAsItCanBe)
+{
+    usePlayer(startService({"--odd-metadata"}));
+    EXPECT_EQ(text("name of current track"), "Odd\tOne");
+    EXPECT_EQ(text("artist of current track"), "Solo");
+    EXPECT_EQ(text("album of current track"), "");
+    EXPECT_EQ(text("duration of current track"), "120.0");
+    EXPECT_EQ(text("rating of current track"), "100");
+    EXPECT_EQ(text("track number of current track"), "7");
+    EXPECT_EQ(text("index of current track"), "1");
+}
+
 TEST_F(MprisServiceTest, APollReadsTheCacheThatSignalsKeepCurrent)
 {
     const std::string bus = startService();

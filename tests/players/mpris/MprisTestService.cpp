@@ -11,6 +11,9 @@
 //   --hang             takes every call and never answers
 //   --vanish-on NAME   exits, without answering, when a call NAME arrives
 //                      (a method, or a property for Get)
+//   --odd-metadata     the first track's metadata in the loose types some
+//                      players send (a lone artist string, an unsigned
+//                      length, a rating past 1, a number as text)
 //
 // Its position does not move by itself: it is 42 s until SetPosition.
 
@@ -35,6 +38,7 @@ struct Options {
     bool canQuit = true;
     bool readOnly = false;
     bool hang = false;
+    bool oddMetadata = false;
     QString vanishOn;
 };
 
@@ -53,6 +57,15 @@ public:
             track(2, "", {"Cy"}, "Dawn", 0, 200, -1, "file:///music/second%20take.ogg"),
             track(3, "Third", {"Ann"}, "Dusk", 3, 240, 0.35),
         };
+        if (m_options.oddMetadata) {
+            QVariantMap& odd = m_tracks[0];
+            odd["xesam:title"] = "Odd\tOne";
+            odd["xesam:artist"] = "Solo";
+            odd["mpris:length"] = qulonglong(120) * 1000000;
+            odd["xesam:userRating"] = 7.5;
+            odd["xesam:trackNumber"] = "7";
+            odd["xesam:album"] = QStringList{"not", "a", "text"};
+        }
     }
 
     QString introspect(const QString&) const override { return {}; }
@@ -289,6 +302,8 @@ int main(int argc, char** argv)
             options.readOnly = true;
         else if (a == "--hang")
             options.hang = true;
+        else if (a == "--odd-metadata")
+            options.oddMetadata = true;
         else {
             std::fprintf(stderr, "mpris-test-service: unknown argument %s\n", qPrintable(a));
             return 2;
