@@ -14,6 +14,7 @@
 
 #include <QLabel>
 
+#include <chrono>
 #include <cstdlib>
 
 namespace {
@@ -132,6 +133,31 @@ TEST_F(RealPlayerTest, TheLaunchWindowNamesTheChosenPlayer)
     EXPECT_EQ(modalTitles, std::vector<std::string>{"Launch MPD?"});
     EXPECT_EQ(text.find("iTunes"), std::string::npos) << text;
     EXPECT_NE(text.find("launch MPD now"), std::string::npos) << text;
+}
+
+TEST_F(RealPlayerTest, AServerThatNeverAnswersKeepsThePollShort)
+{
+    testing_support::SilentPeer peer;
+    controller.reset();
+    directory.reset();
+    players::PlayerOptions options;
+    options.player = "mpd:127.0.0.1:" + std::to_string(peer.port());
+    directory = std::move(std::get<std::unique_ptr<players::PlayerDirectory>>(players::PlayerFactory::make(options)));
+    controller = std::make_unique<Zintara>(*directory);
+    std::string error;
+    ASSERT_TRUE(controller->loadInterface(&error)) << error;
+    controller->setDefaultPrefs();
+    kit::UserDefaults::standardUserDefaults().setBool(false, "clearPaused");
+    controller->syncAppPrefsWithDefaults();
+    controller->initScripts();
+
+    for (int poll = 0; poll < 2; ++poll) {
+        // The real clock, as an upper bound only.
+        const auto start = std::chrono::steady_clock::now();
+        controller->timerFire(nullptr);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+        EXPECT_EQ(line(), "(MPD is not running)");
+    }
 }
 
 } // namespace
