@@ -112,8 +112,8 @@ void ChildProcess::stop()
 
 std::optional<std::string> MprisWorld::startBus(const std::string& serviceProgram)
 {
-    char pattern[] = "/tmp/zintara-mpris-XXXXXX";
-    if (!mkdtemp(pattern))
+    std::string pattern = (fs::temp_directory_path() / "zintara-mpris-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
         return std::string("cannot make a temporary folder");
     m_folder = pattern;
     fs::create_directories(m_folder + "/services");
