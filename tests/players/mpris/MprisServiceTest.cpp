@@ -148,6 +148,13 @@ TEST_F(MprisServiceTest, PositionMovesWithTheClockWhilePlayingAndFollowsSeeks)
     EXPECT_TRUE(player->isRunning()); // takes in the seek before the clock moves
     clock.advance(3.0);
     EXPECT_EQ(text("player position"), "180.0");
+
+    // Setting it seeks within the current track, clamped to it.
+    EXPECT_EQ(text("set player position to 12.5"), "");
+    EXPECT_EQ(serviceProperty(bus, "Position").toLongLong(), 12500000);
+    EXPECT_EQ(text("set player position to 1000"), "");
+    EXPECT_EQ(serviceProperty(bus, "Position").toLongLong(), 180000000);
+    EXPECT_EQ(text("set player position to \"soon\"").substr(0, 10), "error -170");
 }
 
 TEST_F(MprisServiceTest, ShuffleAndRepeatAreWrittenWhereThePlayerAllows)
