@@ -56,10 +56,9 @@ MprisLink::MprisLink(std::string busName, std::string subject)
     m_bus.connect(name, kMprisPath, kMprisPlayerInterface, "Seeked", this, SLOT(seeked(qlonglong)));
     for (const char* signal : {"TrackListReplaced", "TrackAdded", "TrackRemoved", "TrackMetadataChanged"})
         m_bus.connect(name, kMprisPath, kMprisTrackListInterface, signal, this, SLOT(trackListChanged(QDBusMessage)));
+    // Only the bus is asked here: a player that hangs costs its wait in a
+    // poll, where the rest of the poll then fails fast, not on top of it.
     askOwner();
-    // The name a user reads is wanted before any script runs.
-    if (!m_owner.isEmpty())
-        load();
 }
 
 MprisLink::~MprisLink() = default;
