@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -126,6 +127,8 @@ bool MpdServer::launch(std::string* error)
         return false;
     }
     if (m_pid == 0) {
+        // A test that crashes or is killed takes its server with it.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         // It logs to its file; the test's output stays readable.
         const int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, 1);
