@@ -25,6 +25,21 @@ PopUpButton::PopUpButton(QWidget* widget)
 
 PopUpButton::~PopUpButton() = default;
 
+void PopUpButton::setItems(const std::vector<std::pair<std::string, int>>& items)
+{
+    QComboBox* box = asComboBox(widget());
+    if (!box)
+        return;
+    QStringList tags;
+    box->clear();
+    for (const auto& [title, tag] : items) {
+        box->addItem(QString::fromStdString(title));
+        tags << QString::number(tag);
+    }
+    box->setProperty("itemTags", tags.join(QLatin1Char(',')));
+    box->setCurrentIndex(-1);
+}
+
 int PopUpButton::numberOfItems() const
 {
     QComboBox* box = asComboBox(widget());

@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QObject;
 
@@ -20,6 +22,10 @@ class PopUpButton : public Control {
 public:
     explicit PopUpButton(QWidget* widget);
     ~PopUpButton() override;
+
+    // Replaces the items: titles with their tags, in order. Nothing is
+    // selected afterwards.
+    void setItems(const std::vector<std::pair<std::string, int>>& items);
 
     int numberOfItems() const;
     int itemTag(int index) const;

@@ -1,6 +1,8 @@
 #include "kit/Window.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
@@ -129,6 +131,29 @@ void Window::setFrame(Rect frame, bool display)
     d->widget->move(x, y);
     if (display)
         d->widget->repaint();
+}
+
+void Window::nameInTexts(const std::string& placeholder, const std::string& name)
+{
+    QWidget* w = widget();
+    if (!w)
+        return;
+    const QString from = QString::fromStdString(placeholder);
+    const QString to = QString::fromStdString(name);
+    // The file's own text, kept on the object the first time.
+    auto original = [](QObject* object, const QString& current) {
+        QVariant kept = object->property("kitFileText");
+        if (!kept.isValid()) {
+            object->setProperty("kitFileText", current);
+            return current;
+        }
+        return kept.toString();
+    };
+    w->setWindowTitle(original(w, w->windowTitle()).replace(from, to));
+    for (QLabel* label : w->findChildren<QLabel*>())
+        label->setText(original(label, label->text()).replace(from, to));
+    for (QAbstractButton* button : w->findChildren<QAbstractButton*>())
+        button->setText(original(button, button->text()).replace(from, to));
 }
 
 std::string Window::title() const

@@ -25,6 +25,11 @@ public:
     void center();
     std::string title() const;
 
+    // Puts `name` where the interface file says `placeholder`: in the title
+    // and in every label's and button's text. Always works from the texts
+    // the file gave, so it can be called again with another name.
+    void nameInTexts(const std::string& placeholder, const std::string& name);
+
     // The window's frame on the screen, in points from the screen's
     // bottom-left corner.
     Rect frame() const;

@@ -34,6 +34,8 @@ public:
     const script::Dictionary& dictionary() const override;
     bool isRunning() const override { return m_player.isRunning(); }
     void launch() override { m_player.launch(); }
+    // The virtual player is a workspace application of its own.
+    bool registersWithWorkspace() const override { return true; }
 
     script::Result<script::Value> get(const script::ObjectSpecifier& object) override;
     script::Result<script::Value> set(const script::ObjectSpecifier& object, const script::Value& value) override;

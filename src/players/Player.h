@@ -20,6 +20,20 @@ public:
     // that did not answer during the last poll tries it again from here on;
     // a player that follows the user's choice of player may switch now.
     virtual void beginPoll() {}
+
+    // The user asked to start the player (the workspace's launch, the
+    // launch window). The engine's launch() before an event may be more
+    // careful than that; true when the player runs afterwards or is on its
+    // way.
+    virtual bool launchApplication()
+    {
+        launch();
+        return isRunning();
+    }
+
+    // True for a player that registers itself in the workspace under its
+    // script name (the built-in one); the directory registers the others.
+    virtual bool registersWithWorkspace() const { return false; }
 };
 
 } // namespace players

@@ -8,7 +8,10 @@ PlayerDirectory::PlayerDirectory() = default;
 
 void PlayerDirectory::setPlayer(std::unique_ptr<Player> player)
 {
+    m_entry.reset();
     m_player = std::move(player);
+    if (m_player && !m_player->registersWithWorkspace())
+        m_entry = std::make_unique<PlayerWorkspaceEntry>(*m_player);
 }
 
 script::ScriptableApplication* PlayerDirectory::find(const std::string& name) const

@@ -2,6 +2,7 @@
 
 #include "players/SystemEvents.h"
 #include "players/Player.h"
+#include "players/PlayerWorkspaceEntry.h"
 
 #include <memory>
 #include <string>
@@ -16,7 +17,8 @@ class PlayerDirectory : public script::ApplicationDirectory {
 public:
     PlayerDirectory();
 
-    // Installs the player; it replaces any player set before.
+    // Installs the player; it replaces any player set before. A player that
+    // does not register itself in the workspace is registered for it.
     void setPlayer(std::unique_ptr<Player> player);
     Player* player() const { return m_player.get(); }
     SystemEvents& systemEvents() { return m_systemEvents; }
@@ -26,6 +28,8 @@ public:
 private:
     mutable SystemEvents m_systemEvents;
     std::unique_ptr<Player> m_player;
+    // Declared after the player, so it leaves the workspace first.
+    std::unique_ptr<PlayerWorkspaceEntry> m_entry;
 };
 
 } // namespace players

@@ -1,24 +1,37 @@
 #include "players/PlayerFactory.h"
 
+#include "players/AutoPlayer.h"
 #include "players/BuiltinPlayer.h"
 #include "players/DemoLibrary.h"
 #include "players/LibraryReader.h"
+#include "players/mpd/MpdPlayer.h"
+#include "players/mpris/MprisBus.h"
+#include "players/mpris/MprisPlayer.h"
 
+#include <cstdlib>
 #include <random>
 
 namespace players {
 
-std::variant<std::unique_ptr<PlayerDirectory>, std::string> PlayerFactory::make(const PlayerOptions& options)
+namespace {
+
+const char* const kKnown = "known: auto, builtin, mpd[:HOST[:PORT]], mpris[:NAME]";
+
+struct Choice {
+    std::string kind;
+    std::string address;
+    bool hasAddress = false;
+};
+
+Choice split(const std::string& choice)
 {
-    const std::string::size_type colon = options.player.find(':');
-    const std::string kind = options.player.substr(0, colon);
-    const std::string address = colon == std::string::npos ? "" : options.player.substr(colon + 1);
+    const std::string::size_type colon = choice.find(':');
+    return {choice.substr(0, colon), colon == std::string::npos ? "" : choice.substr(colon + 1),
+            colon != std::string::npos};
+}
 
-    if (kind != "builtin")
-        return "unknown player \"" + options.player + "\" (known: builtin)";
-    if (colon != std::string::npos)
-        return "the built-in player takes no address: \"" + options.player + "\"";
-
+std::variant<std::unique_ptr<BuiltinPlayer>, std::string> makeBuiltin(const PlayerOptions& options)
+{
     Library library = demoLibrary();
     if (!options.libraryPath.empty()) {
         auto read = LibraryReader::readFile(options.libraryPath);
@@ -27,8 +40,89 @@ std::variant<std::unique_ptr<PlayerDirectory>, std::string> PlayerFactory::make(
         library = std::move(std::get<Library>(read));
     }
     const std::uint32_t seed = options.shuffleSeed ? *options.shuffleSeed : std::random_device{}();
+    return std::make_unique<BuiltinPlayer>(options.name, std::move(library), seed);
+}
+
+} // namespace
+
+std::string effectivePlayerChoice(const std::string& commandLine, const std::string& stored)
+{
+    if (!commandLine.empty())
+        return commandLine;
+    if (const char* env = std::getenv("ZINTARA_PLAYER"); env && *env)
+        return env;
+    // The stored setting comes from the preferences window; one edited by
+    // hand into something unknown must not keep the program from starting.
+    if (!stored.empty() && !checkPlayerChoice(stored))
+        return stored;
+    return "auto";
+}
+
+std::optional<std::string> checkPlayerChoice(const std::string& choice)
+{
+    const Choice c = split(choice);
+    if (c.kind == "builtin" || c.kind == "auto") {
+        if (c.hasAddress)
+            return "the " + c.kind + " player takes no address: \"" + choice + "\"";
+        return std::nullopt;
+    }
+    if (c.kind == "mpd") {
+        if (!MpdAddress::parse(c.address))
+            return "not an MPD address (HOST, HOST:PORT or a socket path): \"" + c.address + "\"";
+        return std::nullopt;
+    }
+    if (c.kind == "mpris") {
+        if (c.hasAddress && c.address.empty())
+            return "an MPRIS player needs a name after \"mpris:\"";
+        return std::nullopt;
+    }
+    return "unknown player \"" + choice + "\" (" + kKnown + ")";
+}
+
+std::variant<std::unique_ptr<PlayerDirectory>, std::string> PlayerFactory::make(const PlayerOptions& options)
+{
+    if (auto problem = checkPlayerChoice(options.player))
+        return *problem;
+    const Choice choice = split(options.player);
     auto directory = std::make_unique<PlayerDirectory>();
-    directory->setPlayer(std::make_unique<BuiltinPlayer>(options.name, std::move(library), seed));
+
+    if (choice.kind == "mpris") {
+        auto chosen = MprisPlayer::choose(options.name, choice.address);
+        if (auto* problem = std::get_if<std::string>(&chosen))
+            return *problem;
+        directory->setPlayer(std::move(std::get<std::unique_ptr<MprisPlayer>>(chosen)));
+        return directory;
+    }
+    if (choice.kind == "mpd") {
+        directory->setPlayer(std::make_unique<MpdPlayer>(options.name, *MpdAddress::parse(choice.address)));
+        return directory;
+    }
+
+    auto builtin = makeBuiltin(options);
+    if (auto* problem = std::get_if<std::string>(&builtin))
+        return *problem;
+    auto& made = std::get<std::unique_ptr<BuiltinPlayer>>(builtin);
+    if (choice.kind == "builtin") {
+        directory->setPlayer(std::move(made));
+        return directory;
+    }
+
+    AutoPlayer::Sources sources;
+    sources.listBusPlayers = [] {
+        std::vector<AutoPlayer::BusPlayer> list;
+        for (const MprisPeer& peer : listMprisPlayers())
+            list.push_back({peer.busName, peer.playbackStatus == "Playing"});
+        return list;
+    };
+    const std::string name = options.name;
+    sources.makeBusPlayer = [name](const std::string& busName) -> std::unique_ptr<Player> {
+        return std::make_unique<MprisPlayer>(name, busName);
+    };
+    kit::WorkspaceApplication* builtinEntry = &made->player();
+    auto automatic = std::make_unique<AutoPlayer>(options.name, std::make_unique<MpdPlayer>(options.name, MpdAddress{}),
+                                                  std::move(made), std::move(sources), builtinEntry);
+    automatic->beginPoll();
+    directory->setPlayer(std::move(automatic));
     return directory;
 }
 

@@ -11,9 +11,11 @@
 namespace players {
 
 struct PlayerOptions {
-    // Which player stands behind the scripts' "iTunes": "builtin" (the
-    // default). Backends that need an address take it after a colon, as in
-    // "mpd:HOST:PORT" or "mpris:NAME".
+    // Which player stands behind the scripts' "iTunes": "auto" (the one the
+    // user is using, chosen at every poll), "builtin", "mpd[:HOST[:PORT]]"
+    // (MPD_HOST and MPD_PORT when no address is given, as mpc reads them)
+    // or "mpris[:NAME]" (org.mpris.MediaPlayer2.NAME). Code that builds a
+    // directory itself gets the built-in player unless it says otherwise.
     std::string player = "builtin";
     // A library file for the built-in player; empty for the demo playlist.
     std::string libraryPath;
@@ -23,9 +25,19 @@ struct PlayerOptions {
     std::optional<std::uint32_t> shuffleSeed;
 };
 
+// The player choice in force: the command line's, else ZINTARA_PLAYER,
+// else the stored setting, else "auto". Empty strings count as not given;
+// a stored setting that is not a valid choice counts as not given too.
+std::string effectivePlayerChoice(const std::string& commandLine, const std::string& stored);
+
+// Checks a choice without building anything: nullopt when it is well
+// formed, else the message make() would give.
+std::optional<std::string> checkPlayerChoice(const std::string& choice);
+
 // Builds the directory of applications for a player choice. On failure the
-// result is a message for the user: an unknown player, or a library file
-// refused with its place ("FILE:LINE:COLUMN: ...").
+// result is a message for the user: an unknown player, a malformed address,
+// an MPRIS name with no player behind it, or a library file refused with
+// its place ("FILE:LINE:COLUMN: ...").
 class PlayerFactory {
 public:
     static std::variant<std::unique_ptr<PlayerDirectory>, std::string> make(const PlayerOptions& options);

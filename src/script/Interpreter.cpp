@@ -322,7 +322,8 @@ std::optional<Error> Interpreter::ready(ScriptableApplication& app)
     app.launch();
     if (app.isRunning())
         return std::nullopt;
-    return Error{errc::AppNotRunning, app.name() + " isn't running."};
+    const std::string problem = app.launchProblem();
+    return Error{errc::AppNotRunning, problem.empty() ? app.name() + " isn't running." : problem};
 }
 
 Error Interpreter::fromApplication(const ScriptableApplication& app, const Error& e) const

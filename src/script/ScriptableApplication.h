@@ -24,6 +24,9 @@ public:
     // Starts the application. The engine calls it before sending any event
     // to an application that is not running.
     virtual void launch() = 0;
+    // Why the last launch() left the application not running, in words for
+    // the user; empty when there is nothing more to say than that it isn't.
+    virtual std::string launchProblem() const { return {}; }
 
     virtual Result<Value> get(const ObjectSpecifier& object) = 0;
     virtual Result<Value> set(const ObjectSpecifier& object, const Value& value) = 0;

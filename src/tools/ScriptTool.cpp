@@ -1,5 +1,6 @@
 #include "tools/ScriptTool.h"
 
+#include "kit/UserDefaults.h"
 #include "players/PlayerFactory.h"
 #include "script/Script.h"
 
@@ -19,6 +20,7 @@ struct Source {
 
 struct CommandLine {
     players::PlayerOptions options;
+    std::string player; // as given; empty when not
     std::vector<Source> sources;
     bool help = false;
     bool version = false;
@@ -63,7 +65,7 @@ std::string parse(const std::vector<std::string>& args, CommandLine& line)
             value = args[++i];
         }
         if (name == "--player")
-            line.options.player = value;
+            line.player = value;
         else if (name == "--library")
             line.options.libraryPath = value;
         else
@@ -110,7 +112,9 @@ const char* ScriptTool::usage()
     return "usage: zintara-script [--player PLAYER] [--library FILE] [-e SOURCE]... [FILE]...\n"
            "Runs each script in order against the player and prints one line per script:\n"
            "its result, or an empty line when there is none. Errors go to standard error.\n"
-           "  --player PLAYER   the player behind \"iTunes\": builtin (the default)\n"
+           "  --player PLAYER   the player behind \"iTunes\": auto, builtin, mpd[:HOST[:PORT]]\n"
+           "                  or mpris[:NAME]; else ZINTARA_PLAYER, else Zintara's setting,\n"
+           "                  else auto\n"
            "  --library FILE  a JSON library file for the built-in player\n"
            "  -e SOURCE       a script given on the command line\n"
            "  --help          show this help; --version: show the version\n"
@@ -136,6 +140,8 @@ int ScriptTool::run(const std::vector<std::string>& args, std::ostream& out, std
     if (line.sources.empty())
         line.sources.push_back({true, "-"});
 
+    line.options.player = players::effectivePlayerChoice(
+        line.player, kit::UserDefaults::standardUserDefaults().stringForKey("player").value_or(""));
     auto made = players::PlayerFactory::make(line.options);
     if (auto* problem = std::get_if<std::string>(&made)) {
         err << "zintara-script: " << *problem << '\n';
@@ -152,6 +158,10 @@ int ScriptTool::run(const std::vector<std::string>& args, std::ostream& out, std
             status = 1;
             continue;
         }
+        // Each script is a poll of its own: a player that gave up on a silent
+        // peer tries again, the automatic player looks again.
+        if (players::Player* player = directory.player())
+            player->beginPoll();
         script::Script script(std::move(text), directory);
         auto result = script.execute();
         if (!result.ok()) {

@@ -1,5 +1,7 @@
 #include "zintara/Zintara.h"
 
+#include "players/Player.h"
+
 #include "kit/Nib.h"
 #include "kit/StatusBar.h"
 #include "kit/StatusItem.h"
@@ -9,6 +11,7 @@
 
 Zintara::Zintara(const script::ApplicationDirectory& apps)
     : m_apps(apps)
+    , m_player(dynamic_cast<players::Player*>(apps.find(kPlayerName)))
 {
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kit {
 class Button;
@@ -22,6 +23,10 @@ class Timer;
 class UserDefaults;
 class Window;
 } // namespace kit
+
+namespace players {
+class Player;
+} // namespace players
 
 namespace script {
 class ApplicationDirectory;
@@ -77,8 +82,16 @@ public:
     void ratingMenu(kit::MenuItem* sender);
     void setTrackRating(int rating);
 
+    // The preferences' player choice: its items from the players there are
+    // now and the stored choice; the selected one into the store.
+    void loadPlayerChoice();
+    void savePlayerChoice();
+
     // Poll.
     void timerFire(void* sender);
+    // The player's name as its user knows it ("MPD", a media player's own
+    // name); the built-in player keeps kPlayerName.
+    std::string playerDisplayName() const;
 
     // Preferences.
     void showPrefsWnd();
@@ -142,6 +155,8 @@ public:
     kit::PopUpButton* syncTime = nullptr;
     kit::PopUpButton* targetFPS = nullptr;
     kit::PopUpButton* shouldLaunchiTunes = nullptr;
+    // The player choice, stored as `player`; filled when the window opens.
+    kit::PopUpButton* playerChoice = nullptr;
     kit::MenuItem* playPause = nullptr;
     kit::MenuItem* quitTunes = nullptr;
     kit::MenuItem* quitBoth = nullptr;
@@ -164,6 +179,13 @@ private:
     void saveLoginItem();
 
     const script::ApplicationDirectory& m_apps;
+    // The player behind kPlayerName, when it is one of ours: told where each
+    // poll begins, asked for its name.
+    players::Player* m_player = nullptr;
+    // What the last poll showed in the quit/launch item: the player ran.
+    bool m_playerShownRunning = false;
+    // The choice each item of playerChoice stands for, by tag.
+    std::vector<std::string> m_playerChoices;
     std::unique_ptr<kit::Nib> m_nib;
     // Keeps this controller the font panel's delegate while it lives.
     std::shared_ptr<void> m_fontPanelDelegate;

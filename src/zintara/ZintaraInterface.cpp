@@ -72,6 +72,7 @@ void Zintara::declareInterface(kit::Nib& nib)
     nib.controlOutlet("syncTime", &syncTime);
     nib.controlOutlet("targetFPS", &targetFPS);
     nib.controlOutlet("shouldLaunchiTunes", &shouldLaunchiTunes);
+    nib.controlOutlet("playerChoice", &playerChoice);
 
     nib.action("btnClick:", [this](kit::Control* sender) { btnClick(sender); });
     nib.action("livePrefClick:", [this](kit::Control* sender) { livePrefClick(sender); });

@@ -41,8 +41,10 @@ void Zintara::applicationDidFinishLaunching()
 
     if (!appIsRunning(kPlayerName)) {
         if (!defaults.objectForKey("launchiTunes")) {
-            if (launchWnd)
+            if (launchWnd) {
+                launchWnd->nameInTexts(kPlayerName, playerDisplayName());
                 kit::Application::sharedApplication().runModalForWindow(*launchWnd);
+            }
         } else if (defaults.boolForKey("launchiTunes")) {
             launchITunes();
         }

@@ -13,12 +13,22 @@
 
 namespace {
 constexpr const char* kUsage =
-    "usage: zintara [--player PLAYER] [--library FILE] [Qt options]\n"
-    "  --player PLAYER   the player the scripts call \"iTunes\" (default: builtin)\n"
-    "  --library FILE  a library file for the built-in player (JSON)\n"
-    "  --help          show this help and exit\n"
-    "  --version       show the version and exit\n"
-    "Qt's own options (-style NAME, -session ID, -display DISPLAY, ...) are accepted.\n";
+    "usage: zintara [--player PLAYER] [--library FILE] [Qt options]
+"
+    "  --player PLAYER   the player the scripts call \"iTunes\": auto (the default), builtin,
+"
+    "                    mpd[:HOST[:PORT]] or mpris[:NAME]; else ZINTARA_PLAYER, else the
+"
+    "                    preferences' choice
+"
+    "  --library FILE  a library file for the built-in player (JSON)
+"
+    "  --help          show this help and exit
+"
+    "  --version       show the version and exit
+"
+    "Qt's own options (-style NAME, -session ID, -display DISPLAY, ...) are accepted.
+";
 
 // Shown where a user who started the program from a menu would look.
 void reportStartFailure(const std::string& message)
@@ -49,7 +59,7 @@ std::optional<int> answerInformationalOption(int argc, char** argv)
 
 // Reads what the application object left of the command line; an error
 // message when something is unknown.
-std::string parseOptions(int argc, char** argv, players::PlayerOptions& options)
+std::string parseOptions(int argc, char** argv, std::string& player, std::string& library)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -57,7 +67,7 @@ std::string parseOptions(int argc, char** argv, players::PlayerOptions& options)
             return "unknown option " + arg;
         if (i + 1 >= argc)
             return arg + " needs a value";
-        (arg == "--player" ? options.player : options.libraryPath) = argv[++i];
+        (arg == "--player" ? player : library) = argv[++i];
     }
     return {};
 }
@@ -75,10 +85,13 @@ int zintaraMain(int argc, char** argv)
     // The application object takes its own options out of argv first.
     kit::ApplicationHost host(argc, argv);
     players::PlayerOptions options;
-    if (const std::string problem = parseOptions(argc, argv, options); !problem.empty()) {
+    std::string playerArgument;
+    if (const std::string problem = parseOptions(argc, argv, playerArgument, options.libraryPath); !problem.empty()) {
         std::cerr << "zintara: " << problem << '\n' << kUsage;
         return 2;
     }
+    options.player = players::effectivePlayerChoice(
+        playerArgument, kit::UserDefaults::standardUserDefaults().stringForKey("player").value_or(""));
 
     auto made = players::PlayerFactory::make(options);
     if (auto* message = std::get_if<std::string>(&made)) {

@@ -62,7 +62,9 @@ void Zintara::menuSelect(kit::MenuItem* sender)
         app.terminate(nullptr);
         break;
     case kTagQuitOrLaunchPlayer:
-        if (sender->title() == "Quit iTunes") {
+        // The last poll's finding, not the item's title: the title names
+        // whichever player was in front then.
+        if (m_playerShownRunning) {
             runScript(kSlotQuitPlayer);
             kit::Clock::current().sleepFor(kQuitWait);
         } else {

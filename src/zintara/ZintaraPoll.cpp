@@ -5,6 +5,7 @@
 #include "kit/Menu.h"
 #include "kit/MenuItem.h"
 #include "kit/Window.h"
+#include "players/Player.h"
 #include "script/TextNumbers.h"
 #include "zintara/Tags.h"
 #include "zintara/ScriptTable.h"
@@ -35,6 +36,11 @@ void check(kit::Menu* menu, int tag, bool on)
 }
 } // namespace
 
+std::string Zintara::playerDisplayName() const
+{
+    return m_player ? m_player->displayName() : kPlayerName;
+}
+
 void Zintara::timerFire(void*)
 {
     struct AfterPoll {
@@ -44,9 +50,16 @@ void Zintara::timerFire(void*)
     if (prefsWnd && prefsWnd->isVisible())
         return;
 
-    if (!appIsRunning(kPlayerName)) {
+    // A player that gave up on a silent peer tries again; the automatic
+    // player may follow another one from here on.
+    if (m_player)
+        m_player->beginPoll();
+    const std::string playerName = playerDisplayName();
+
+    m_playerShownRunning = appIsRunning(kPlayerName);
+    if (!m_playerShownRunning) {
         if (quitTunes)
-            quitTunes->setTitle("Launch iTunes");
+            quitTunes->setTitle("Launch " + playerName);
         if (quitBoth)
             quitBoth->setEnabled(false);
         if (tunesView) {
@@ -55,7 +68,7 @@ void Zintara::timerFire(void*)
                 tunesView->setDisplayString("");
             } else {
                 tunesView->displayStaticTag = false;
-                tunesView->setDisplayString("(iTunes is not running)");
+                tunesView->setDisplayString("(" + playerName + " is not running)");
             }
         }
         return;
@@ -64,7 +77,7 @@ void Zintara::timerFire(void*)
     if (quitBoth)
         quitBoth->setEnabled(true);
     if (quitTunes)
-        quitTunes->setTitle("Quit iTunes");
+        quitTunes->setTitle("Quit " + playerName);
 
     setTrackRating(script::intValue(runScript(kSlotRating)));
     const float position = script::floatValue(runScript(kSlotPosition));

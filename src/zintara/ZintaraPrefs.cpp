@@ -141,6 +141,7 @@ void Zintara::prepPrefsWnd()
             launchTag = defaults.boolForKey("launchiTunes") ? kLaunchAlways : kLaunchNever;
         shouldLaunchiTunes->selectItemWithTag(launchTag);
     }
+    loadPlayerChoice();
 
     updateDemoTunesView();
     if (demoTunesView)
@@ -190,6 +191,7 @@ void Zintara::savePrefs()
         default: defaults.removeObjectForKey("launchiTunes"); break;
         }
     }
+    savePlayerChoice();
 
     // A stored value the pop-up does not offer leaves it with no selection;
     // the stored value then stays as it is rather than becoming -1.

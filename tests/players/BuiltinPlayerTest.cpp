@@ -239,7 +239,7 @@ TEST_F(BuiltinPlayerTest, FactoryRefusesUnknownPlayersAndBadLibraries)
 {
     app.reset();
     PlayerOptions options;
-    options.player = "mpd:localhost:6600";
+    options.player = "winamp:6600";
     auto unknown = PlayerFactory::make(options);
     ASSERT_TRUE(std::holds_alternative<std::string>(unknown));
     EXPECT_NE(std::get<std::string>(unknown).find("unknown player"), std::string::npos);

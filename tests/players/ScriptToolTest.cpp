@@ -1,15 +1,31 @@
 #include "tools/ScriptTool.h"
 
+#include "support/MpdServer.h"
 #include "support/TestEnvironment.h"
+
+#include <mpd/client.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 
 namespace {
 
 class ScriptToolTest : public testing_support::KitTest {
 protected:
+    // The built-in player, whatever servers this machine runs.
+    void SetUp() override
+    {
+        KitTest::SetUp();
+        setenv("ZINTARA_PLAYER", "builtin", 1);
+    }
+    void TearDown() override
+    {
+        unsetenv("ZINTARA_PLAYER");
+        KitTest::TearDown();
+    }
+
     int run(std::vector<std::string> args, const std::string& input = "")
     {
         out.str("");
@@ -87,6 +103,26 @@ TEST_F(ScriptToolTest, UsesTheGivenLibrary)
         0)
         << err.str();
     EXPECT_EQ(out.str(), "(7 of 8)\n");
+}
+
+TEST_F(ScriptToolTest, TalksToAnMpdServerChosenOnTheCommandLineOrInTheEnvironment)
+{
+    testing_support::MpdServer server;
+    std::string error;
+    ASSERT_TRUE(server.start(tempDir() + "/mpd", &error)) << error;
+    ASSERT_TRUE(mpd_run_play_pos(server.control(), 2));
+    const std::string name = "tell application \"iTunes\" to get name of current track";
+
+    EXPECT_EQ(run({"--player", "mpd:" + server.address(), "-e", name, "-e",
+                  "tell application \"iTunes\" to next track", "-e", name}), 0) << err.str();
+    EXPECT_EQ(out.str(), "Gamma Song\n\nuntagged take\n");
+
+    setenv("ZINTARA_PLAYER", ("mpd:" + server.address()).c_str(), 1);
+    EXPECT_EQ(run({"-e", "tell application \"System Events\" to exists process \"iTunes\""}), 0);
+    EXPECT_EQ(out.str(), "true\n");
+    server.stop();
+    EXPECT_EQ(run({"-e", "tell application \"System Events\" to exists process \"iTunes\""}), 0);
+    EXPECT_EQ(out.str(), "false\n");
 }
 
 } // namespace

@@ -81,7 +81,15 @@ TEST(Engine, AnApplicationThatWillNotStartFailsTheEvent)
     auto r = script::Script(golden("rating-5"), world.apps).execute();
     ASSERT_FALSE(r.ok());
     EXPECT_EQ(r.error().number, script::errc::AppNotRunning);
+    EXPECT_EQ(r.error().message, "iTunes isn't running.");
     EXPECT_EQ(world.player.events, 0);
+
+    // An application that knows why it did not start says so instead.
+    world.player.launchFailure = "Cannot start it: nothing is installed to start it.";
+    r = script::Script(golden("rating-5"), world.apps).execute();
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().number, script::errc::AppNotRunning);
+    EXPECT_EQ(r.error().message, world.player.launchFailure);
 }
 
 TEST(Engine, CommandSlotsDriveThePlayer)

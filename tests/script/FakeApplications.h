@@ -28,6 +28,7 @@ public:
     const script::Dictionary& dictionary() const override { return m_dictionary; }
     bool isRunning() const override { return running; }
     void launch() override;
+    std::string launchProblem() const override { return launchFailure; }
 
     script::Result<script::Value> get(const script::ObjectSpecifier& object) override;
     script::Result<script::Value> set(const script::ObjectSpecifier& object, const script::Value& value) override;
@@ -43,6 +44,7 @@ public:
     std::string songRepeat = "off";
     bool running = true;
     bool canLaunch = true;
+    std::string launchFailure; // what launchProblem() says
     int launches = 0;
     int events = 0;
     std::vector<std::string> commands;

@@ -1,0 +1,246 @@
+// One full poll against mpv over MPRIS (the eleven scripts a poll runs,
+// compiled once, executed and read as text as the controller does), next
+// to what the same information costs through playerctl, the usual
+// command-line route. mpv, with Debian's MPRIS plugin, plays the test audio
+// with a null output on a private session bus that this program starts
+// and stops.
+
+#include "kit/Clock.h"
+#include "players/PlayerDirectory.h"
+#include "players/PlayerFactory.h"
+#include "players/mpris/MprisPlayer.h"
+#include "players/mpris/MprisWorld.h"
+#include "script/Script.h"
+#include "zintara/ScriptTable.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+
+#include <benchmark/benchmark.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr int kPoll[] = {19, 10, 4, 1, 2, 3, 8, 5, 6, 7, 9};
+
+mpris_testing::MprisWorld* g_world = nullptr;
+
+struct PollWorld {
+    players::PlayerDirectory apps;
+    players::MprisPlayer* player = nullptr;
+    std::vector<script::Script> table;
+
+    PollWorld()
+    {
+        auto owned = std::make_unique<players::MprisPlayer>("iTunes", g_world->mpvBusName());
+        player = owned.get();
+        apps.setPlayer(std::move(owned));
+        for (const char* source : zintara::kScriptSources) {
+            table.emplace_back(source, apps);
+            table.back().compile();
+        }
+    }
+
+    std::optional<std::string> run(int slot)
+    {
+        auto r = table[std::size_t(slot)].execute();
+        if (!r.ok() || r.value().typeCode() == 0)
+            return std::nullopt;
+        return r.value().stringValue();
+    }
+};
+
+void MprisFullPoll(benchmark::State& state)
+{
+    PollWorld world;
+    world.player->beginPoll();
+    for (int slot : kPoll)
+        world.run(slot); // fills the cache
+    const std::uint64_t before = world.player->busCalls();
+    // mpv has no TrackList, so the four next-track slots fail every poll;
+    // the other seven must answer.
+    long unanswered = 0;
+    for (auto _ : state) {
+        world.player->beginPoll();
+        for (int slot : kPoll) {
+            auto text = world.run(slot);
+            unanswered += !text;
+            benchmark::DoNotOptimize(text);
+        }
+    }
+    state.counters["unanswered_per_poll"] = benchmark::Counter(double(unanswered) / double(state.iterations()));
+    state.counters["bus_calls_per_poll"] =
+        benchmark::Counter(double(world.player->busCalls() - before) / double(state.iterations()));
+}
+BENCHMARK(MprisFullPoll)->UseRealTime();
+
+// The same poll when the position is due to be read again (as it is every
+// few seconds, and after every change of track or state): one call more.
+void MprisFullPollReadingPosition(benchmark::State& state)
+{
+    kit::ManualClock clock;
+    kit::ScopedClock scoped(clock);
+    PollWorld world;
+    world.player->beginPoll();
+    for (int slot : kPoll)
+        world.run(slot);
+    const std::uint64_t before = world.player->busCalls();
+    for (auto _ : state) {
+        clock.advance(10.0);
+        world.player->beginPoll();
+        for (int slot : kPoll)
+            benchmark::DoNotOptimize(world.run(slot));
+    }
+    state.counters["bus_calls_per_poll"] =
+        benchmark::Counter(double(world.player->busCalls() - before) / double(state.iterations()));
+}
+BENCHMARK(MprisFullPollReadingPosition)->UseRealTime();
+
+// The same poll with the automatic choice, which looks at the bus's players
+// at the start of every poll and follows mpv, the one playing.
+void AutoFullPollFollowingMpv(benchmark::State& state)
+{
+    players::PlayerOptions options; // "auto"
+    options.player = "auto";
+    auto made = players::PlayerFactory::make(options);
+    auto& apps = *std::get<std::unique_ptr<players::PlayerDirectory>>(made);
+    std::vector<script::Script> table;
+    for (const char* source : zintara::kScriptSources) {
+        table.emplace_back(source, apps);
+        table.back().compile();
+    }
+    apps.player()->beginPoll();
+    if (apps.player()->displayName() != "mpv") {
+        state.SkipWithError("the automatic choice did not follow mpv");
+        return;
+    }
+    long unanswered = 0;
+    for (auto _ : state) {
+        apps.player()->beginPoll();
+        for (int slot : kPoll) {
+            auto r = table[std::size_t(slot)].execute();
+            unanswered += !r.ok();
+            benchmark::DoNotOptimize(r);
+        }
+    }
+    state.counters["unanswered_per_poll"] = benchmark::Counter(double(unanswered) / double(state.iterations()));
+}
+BENCHMARK(AutoFullPollFollowingMpv)->UseRealTime();
+
+// The one call a poll may add: reading Position from mpv.
+void MprisPositionCall(benchmark::State& state)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusMessage get = QDBusMessage::createMethodCall(QString::fromStdString(g_world->mpvBusName()),
+        "/org/mpris/MediaPlayer2", "org.freedesktop.DBus.Properties", "Get");
+    get << QString("org.mpris.MediaPlayer2.Player") << QString("Position");
+    for (auto _ : state) {
+        QDBusMessage reply = bus.call(get, QDBus::Block, 1000);
+        if (reply.type() != QDBusMessage::ReplyMessage)
+            state.SkipWithError("mpv did not answer");
+        benchmark::DoNotOptimize(reply);
+    }
+}
+BENCHMARK(MprisPositionCall)->UseRealTime();
+
+// Runs playerctl with the arguments and returns its output.
+std::string playerctl(const std::vector<std::string>& args)
+{
+    std::vector<std::string> all = {"playerctl", "--player=mpv"};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int fds[2];
+    if (pipe(fds) != 0)
+        return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, "playerctl", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string out;
+    char buffer[512];
+    ssize_t n;
+    while (spawned == 0 && (n = read(fds[0], buffer, sizeof buffer)) > 0)
+        out.append(buffer, std::size_t(n));
+    close(fds[0]);
+    if (spawned == 0)
+        waitpid(pid, nullptr, 0);
+    return out;
+}
+
+// What a poll learns, through playerctl: one run for the track, state and
+// position, one each for shuffle and repeat (its format has neither).
+void PlayerctlPoll(benchmark::State& state)
+{
+    for (auto _ : state) {
+        std::string track = playerctl({"metadata", "--format",
+            "{{status}}\t{{position}}\t{{title}}\t{{artist}}\t{{album}}\t{{xesam:trackNumber}}\t{{mpris:length}}\t{{xesam:userRating}}"});
+        std::string shuffle = playerctl({"shuffle"});
+        std::string loop = playerctl({"loop"});
+        if (track.empty() || shuffle.empty() || loop.empty())
+            state.SkipWithError("playerctl gave no answer");
+        benchmark::DoNotOptimize(track);
+        benchmark::DoNotOptimize(shuffle);
+        benchmark::DoNotOptimize(loop);
+    }
+}
+BENCHMARK(PlayerctlPoll)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The cheapest command-line route, leaving shuffle and repeat out.
+void PlayerctlTrackOnly(benchmark::State& state)
+{
+    for (auto _ : state) {
+        std::string track = playerctl({"metadata", "--format",
+            "{{status}}\t{{position}}\t{{title}}\t{{artist}}\t{{album}}\t{{xesam:trackNumber}}\t{{mpris:length}}"});
+        if (track.empty())
+            state.SkipWithError("playerctl gave no answer");
+        benchmark::DoNotOptimize(track);
+    }
+}
+BENCHMARK(PlayerctlTrackOnly)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    mpris_testing::MprisWorld world;
+    if (auto problem = world.startBus("")) {
+        std::fprintf(stderr, "bench_mpris: %s\n", problem->c_str());
+        return 1;
+    }
+    QCoreApplication app(argc, argv);
+    if (auto problem = world.startMpv()) {
+        std::fprintf(stderr, "bench_mpris: %s\n", problem->c_str());
+        return 1;
+    }
+    g_world = &world;
+    // Measure once mpv plays steadily.
+    for (int i = 0; i < 100 && playerctl({"status"}) != "Playing\n"; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    world.stop();
+    return 0;
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "players/Player.h"
+#include "players/mpd/MpdConnection.h"
+#include "players/mpd/MpdSong.h"
+#include "players/mpd/MpdStatus.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace players {
+
+// An MPD server as the scripts' player. Its object model is the built-in
+// player's: the application (player state, player position, current track,
+// current playlist), one playlist (MPD's queue: shuffle is `random`, song
+// repeat is `repeat` with `single`) and its tracks (queue position + 1).
+// A track's rating is its `rating` sticker, 0-10 scaled to 0-100.
+//
+// A poll reads the status and the current song once, in one command list
+// that also asks again for what the last poll needed next (the following
+// queue entry and the current song's rating); every script of the poll then
+// answers from that snapshot. Commands and settings go straight to the
+// server and make the next read fetch a new snapshot.
+//
+// The server "runs" while it answers. Quitting stops playback and leaves
+// the server running, since it usually serves more than this program.
+// Launching (from the workspace) starts the user's server:
+// `systemctl --user start mpd` where such a unit exists, else `mpd` with
+// the user's configuration; only for a server on this machine.
+class MpdPlayer : public Player {
+public:
+    MpdPlayer(std::string scriptName, MpdAddress address,
+              unsigned timeoutMs = MpdConnection::kDefaultTimeoutMs);
+
+    std::string name() const override { return m_name; }
+    std::string displayName() const override { return "MPD"; }
+    const script::Dictionary& dictionary() const override;
+    // Asks the server (once per poll).
+    bool isRunning() const override;
+    // The engine's launch before an event: only tries to reach the server
+    // again, so a server that went away mid-poll is not restarted by a
+    // script.
+    void launch() override;
+    bool launchApplication() override;
+    void beginPoll() override;
+
+    script::Result<script::Value> get(const script::ObjectSpecifier& object) override;
+    script::Result<script::Value> set(const script::ObjectSpecifier& object, const script::Value& value) override;
+    script::Result<bool> exists(const script::ObjectSpecifier& object) override;
+    script::Result<script::Value> command(const std::string& term,
+        const std::optional<script::ObjectSpecifier>& directObject) override;
+
+    // Exchanges with the server so far, the connection's greeting included.
+    long roundTrips() const { return m_connection.roundTrips(); }
+
+private:
+    struct Target {
+        enum class Kind { Application, Playlist, Track };
+        Kind kind = Kind::Application;
+        int position = -1; // 0-based queue position, for Kind::Track
+    };
+    // Rating of one song: its value, or the error to report.
+    using Rating = script::Result<std::int64_t>;
+
+    bool refresh();
+    script::Error failure(MpdConnection::Outcome outcome, const std::string& message, int number) const;
+    // One request: sends and receives through `exchange`, reconnecting once
+    // when a kept connection turned out to be closed.
+    MpdConnection::Outcome run(const std::function<void(mpd_connection*)>& exchange, std::string* message = nullptr);
+    // A command that answers only OK: `send` sends it (or a command list).
+    script::Result<script::Value> simple(const std::function<bool(mpd_connection*)>& send, int errorNumber);
+
+    script::Result<Target> resolve(const std::vector<script::Reference>& path, std::size_t steps);
+    script::Result<Target> step(const Target& from, const script::Reference& ref);
+    script::Result<MpdSong> song(int position);
+    Rating rating(const MpdSong& song);
+    script::Result<script::Value> property(const Target& target, const std::string& term);
+    script::Value objectValue(const Target& target) const;
+    void invalidate() { m_fresh = false; }
+
+    std::string m_name;
+    MpdConnection m_connection;
+
+    // This poll's snapshot.
+    bool m_fresh = false;
+    MpdStatus m_status;
+    std::optional<MpdSong> m_current;
+    std::map<std::string, Rating> m_ratings; // by URI, this poll only
+    // Queue entries by position, valid while the queue version holds.
+    std::map<int, MpdSong> m_queue;
+    unsigned m_queueVersion = 0;
+    // What the last poll read besides the snapshot, asked again with it.
+    std::optional<int> m_wantedPosition;
+    std::optional<std::string> m_wantedRating;
+};
+
+} // namespace players

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace players {
+
+// A media player on the session bus, as the player choice lists it.
+struct MprisPeer {
+    std::string busName;        // org.mpris.MediaPlayer2.NAME
+    std::string identity;       // its Identity, or a name made from busName
+    std::string playbackStatus; // "Playing", "Paused", "Stopped"; "" when it did not say
+};
+
+// The MPRIS players on the session bus now, ordered by bus name; empty
+// without a session bus. The bus's signals keep the list, so only players
+// not yet known are asked, all at once and each for a bounded time: a hung
+// player costs one short wait per listing, the others nothing.
+std::vector<MprisPeer> listMprisPlayers();
+
+} // namespace players

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "players/Player.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace players {
+
+class MprisLink;
+
+// A media player on the session bus (MPRIS 2.2) as the scripts' player.
+// The object model is the built-in player's:
+//
+//   application: name, player state (PlaybackStatus), player position
+//     (Position, settable through SetPosition), current track (Metadata;
+//     an error without one), current playlist
+//   playlist: shuffle (Shuffle), song repeat (LoopStatus None | Track |
+//     Playlist as off | one | all), both settable where the player lets
+//     them be; tracks by index or name through the TrackList interface,
+//     an error for a player without one
+//   track: name (xesam:title, else the file name of xesam:url), artist
+//     (xesam:artist joined with ", "), album, track number (0 when
+//     absent), track count (always 0), duration (mpris:length in seconds),
+//     rating (xesam:userRating as 0..100; MPRIS has no way to set it),
+//     index (its place in the TrackList)
+//
+// Commands: play (a TrackList track through GoTo), pause, playpause, stop,
+// next track, previous track, quit (when CanQuit), and launch / activate
+// (D-Bus activation where the bus can start the player).
+//
+// "Running" means the bus name has an owner. A call that times out makes
+// the rest of the poll fail at once; a player that leaves makes the rest
+// fail as not running.
+class MprisPlayer : public Player {
+public:
+    // `scriptName` is the name the scripts use ("iTunes"); `busName` the
+    // player's full bus name, org.mpris.MediaPlayer2.NAME.
+    MprisPlayer(std::string scriptName, std::string busName);
+    ~MprisPlayer() override;
+
+    // The player for the choice "mpris:NAME" (`name` is NAME, or a full bus
+    // name) or, with an empty name, the first player on the bus now. A
+    // message for the user when the name is malformed or the bus has none.
+    static std::variant<std::unique_ptr<MprisPlayer>, std::string> choose(
+        const std::string& scriptName, const std::string& name);
+
+    const std::string& busName() const;
+    // The player's Identity; while that was never known, its bus name's
+    // last part ("vlc").
+    std::string displayName() const override;
+    void beginPoll() override;
+
+    // Why the last launch did not start the player ("" when it did).
+    std::string launchProblem() const override { return m_launchProblem; }
+    // Calls sent to the player so far, to measure what a poll costs.
+    std::uint64_t busCalls() const;
+
+    std::string name() const override { return m_scriptName; }
+    const script::Dictionary& dictionary() const override;
+    bool isRunning() const override;
+    void launch() override;
+
+    script::Result<script::Value> get(const script::ObjectSpecifier& object) override;
+    script::Result<script::Value> set(const script::ObjectSpecifier& object, const script::Value& value) override;
+    script::Result<bool> exists(const script::ObjectSpecifier& object) override;
+    script::Result<script::Value> command(const std::string& term,
+        const std::optional<script::ObjectSpecifier>& directObject) override;
+
+private:
+    struct Target {
+        enum class Kind { Application, Playlist, CurrentTrack, ListedTrack };
+        Kind kind = Kind::Application;
+        std::size_t track = 0; // 1-based place in the TrackList, for ListedTrack
+    };
+
+    script::Result<Target> resolve(const std::vector<script::Reference>& path, std::size_t steps);
+    script::Result<Target> step(const Target& from, const std::vector<script::Reference>& path, std::size_t at);
+    script::Result<script::Value> property(const Target& target, const std::string& term);
+    script::Value objectValue(const Target& target) const;
+    script::Error notRunning() const;
+
+    std::string m_scriptName;
+    std::unique_ptr<MprisLink> m_link;
+    std::string m_launchProblem;
+};
+
+} // namespace players

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDBusConnection>
+
+namespace players {
+
+// How long one call to a player, or to the bus about a player, may take.
+// A player that does not answer within it is given up on until the next
+// poll. QtDBus's timers are coarse and a busy machine adds to them, so
+// this stays well under the quarter second a poll may block.
+inline constexpr int kMprisCallTimeoutMs = 150;
+
+inline constexpr char kMprisPrefix[] = "org.mpris.MediaPlayer2.";
+inline constexpr char kMprisPath[] = "/org/mpris/MediaPlayer2";
+inline constexpr char kMprisRootInterface[] = "org.mpris.MediaPlayer2";
+inline constexpr char kMprisPlayerInterface[] = "org.mpris.MediaPlayer2.Player";
+inline constexpr char kMprisTrackListInterface[] = "org.mpris.MediaPlayer2.TrackList";
+inline constexpr char kPropertiesInterface[] = "org.freedesktop.DBus.Properties";
+
+// The session bus, for the MPRIS players. QtDBus needs a Qt core
+// application for its signal delivery; a command-line host has none, so one
+// is made here on first use.
+QDBusConnection mprisSessionBus();
+
+// A call to the bus daemon itself, bounded like every other call.
+QDBusMessage busDaemonCall(const QString& method, const QVariantList& arguments);
+
+// What a user reads for a player whose Identity is unknown: the bus name
+// without the MPRIS prefix and without an instance suffix ("vlc" for
+// org.mpris.MediaPlayer2.vlc.instance1234).
+std::string fallbackIdentity(const std::string& busName);
+
+} // namespace players

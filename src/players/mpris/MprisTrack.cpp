@@ -1,0 +1,63 @@
+#include "players/mpris/MprisTrack.h"
+
+#include <QDBusArgument>
+#include <QDBusObjectPath>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+
+namespace players {
+
+namespace {
+
+// The track id players send when there is no track.
+constexpr char kNoTrack[] = "/org/mpris/MediaPlayer2/TrackList/NoTrack";
+
+QStringList textList(const QVariant& value)
+{
+    if (value.userType() == qMetaTypeId<QDBusArgument>())
+        return qdbus_cast<QStringList>(value.value<QDBusArgument>());
+    if (value.userType() == QMetaType::QStringList)
+        return value.toStringList();
+    const QString single = value.toString();
+    return single.isEmpty() ? QStringList{} : QStringList{single};
+}
+
+QString objectPath(const QVariant& value)
+{
+    if (value.userType() == qMetaTypeId<QDBusObjectPath>())
+        return value.value<QDBusObjectPath>().path();
+    return value.toString();
+}
+
+} // namespace
+
+QVariantMap variantMap(const QVariant& value)
+{
+    if (value.userType() == qMetaTypeId<QDBusArgument>())
+        return qdbus_cast<QVariantMap>(value.value<QDBusArgument>());
+    return value.toMap();
+}
+
+MprisTrack MprisTrack::fromMetadata(const QVariantMap& metadata)
+{
+    MprisTrack track;
+    track.trackId = objectPath(metadata.value("mpris:trackid")).toStdString();
+    QString title = metadata.value("xesam:title").toString();
+    const QString url = metadata.value("xesam:url").toString();
+    if (title.isEmpty() && !url.isEmpty())
+        title = QUrl(url).fileName();
+    track.name = title.toStdString();
+    track.artist = textList(metadata.value("xesam:artist")).join(", ").toStdString();
+    track.album = metadata.value("xesam:album").toString().toStdString();
+    track.trackNumber = metadata.value("xesam:trackNumber").toLongLong();
+    track.duration = std::max(0.0, double(metadata.value("mpris:length").toLongLong()) / 1e6);
+    const double rating = metadata.value("xesam:userRating").toDouble();
+    if (std::isfinite(rating))
+        track.rating = std::llround(std::clamp(rating, 0.0, 1.0) * 100.0);
+    track.present = !(track.trackId.empty() || track.trackId == kNoTrack) || !title.isEmpty() || !url.isEmpty();
+    return track;
+}
+
+} // namespace players

@@ -1,0 +1,477 @@
+#include "players/PlayerDirectory.h"
+#include "players/mpd/MpdAddress.h"
+#include "players/mpd/MpdPlayer.h"
+#include "players/mpd/MpdSong.h"
+
+#include "kit/Task.h"
+#include "script/Script.h"
+#include "support/MpdServer.h"
+#include "support/TestEnvironment.h"
+
+#include <mpd/client.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace players {
+namespace {
+
+using script::Value;
+namespace errc = script::errc;
+
+TEST(MpdAddressTest, ReadsHostPortPasswordAndSockets)
+{
+    auto a = MpdAddress::parse("");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->host, "");
+    EXPECT_EQ(a->port, 0u);
+
+    a = MpdAddress::parse("music.local:6601");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->host, "music.local");
+    EXPECT_EQ(a->port, 6601u);
+
+    a = MpdAddress::parse(":6602");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->host, "");
+    EXPECT_EQ(a->port, 6602u);
+
+    a = MpdAddress::parse("secret@box:1");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->password, "secret");
+    EXPECT_EQ(a->host, "box");
+    EXPECT_EQ(a->port, 1u);
+
+    a = MpdAddress::parse("/run/mpd/socket");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->host, "/run/mpd/socket");
+    EXPECT_TRUE(a->isLocal());
+
+    a = MpdAddress::parse("@mpd");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->host, "@mpd");
+    EXPECT_EQ(a->password, "");
+
+    EXPECT_FALSE(MpdAddress::parse("box:port"));
+    EXPECT_FALSE(MpdAddress::parse("box:0"));
+    EXPECT_FALSE(MpdAddress::parse("box:65536"));
+    EXPECT_FALSE(MpdAddress::parse("box:"));
+    EXPECT_FALSE(MpdAddress::parse("box.example:80").value().isLocal());
+}
+
+TEST(MpdSongTest, TrackNumbersAndNamesOfUntaggedFiles)
+{
+    EXPECT_EQ(MpdSong::trackNumbers("3/12"), std::make_pair(3, 12));
+    EXPECT_EQ(MpdSong::trackNumbers("3"), std::make_pair(3, 0));
+    EXPECT_EQ(MpdSong::trackNumbers(""), std::make_pair(0, 0));
+    EXPECT_EQ(MpdSong::trackNumbers("x/5"), std::make_pair(0, 5));
+    EXPECT_EQ(MpdSong::trackNumbers("-2/abc"), std::make_pair(0, 0));
+
+    MpdSong s;
+    s.uri = "Some Folder/sub.dir/untagged take.flac";
+    EXPECT_EQ(s.name(), "untagged take");
+    s.uri = "noextension";
+    EXPECT_EQ(s.name(), "noextension");
+    s.title = "Tagged";
+    EXPECT_EQ(s.name(), "Tagged");
+}
+
+class MpdPlayerTest : public testing_support::KitTest {
+protected:
+    void SetUp() override
+    {
+        KitTest::SetUp();
+        std::string error;
+        ASSERT_TRUE(server.start(tempDir() + "/mpd", &error, withStickers(), password())) << error;
+        install(server.address());
+    }
+
+    void TearDown() override
+    {
+        directory.reset();
+        server.stop();
+        KitTest::TearDown();
+    }
+
+    virtual bool withStickers() const { return true; }
+    virtual std::string password() const { return ""; }
+
+    // A server that just started playing may take a while to answer on a
+    // busy machine; the bound itself is tested against a silent peer.
+    void install(const std::string& address, unsigned timeoutMs = 3000)
+    {
+        directory = std::make_unique<PlayerDirectory>();
+        auto owned = std::make_unique<MpdPlayer>("iTunes", MpdAddress::parse(address).value(), timeoutMs);
+        player = owned.get();
+        directory->setPlayer(std::move(owned));
+        player->beginPoll();
+    }
+
+    // Runs one script against the directory, as a poll runs each of its.
+    script::Result<Value> run(const std::string& source)
+    {
+        script::Script script(source, *directory);
+        return script.execute();
+    }
+    script::Result<Value> tell(const std::string& body)
+    {
+        return run("tell application \"iTunes\"\n" + body + "\nend tell");
+    }
+    std::string text(const std::string& body)
+    {
+        auto r = tell(body);
+        if (!r)
+            return "error " + std::to_string(r.error().number) + ": " + r.error().message;
+        return r.value().stringValue().value_or("<no text>");
+    }
+    // The same guard the program's scripts use.
+    script::Result<Value> guarded(const std::string& body)
+    {
+        return run("tell application \"System Events\"\nif exists process \"iTunes\" then\n"
+                   "tell application \"iTunes\"\n" + body + "\nend tell\nend if\nend tell");
+    }
+
+    mpd_status* status() { return mpd_run_status(server.control()); }
+    int currentPosition()
+    {
+        mpd_status* s = status();
+        const int pos = s ? mpd_status_get_song_pos(s) : -2;
+        if (s)
+            mpd_status_free(s);
+        return pos;
+    }
+    mpd_state state()
+    {
+        mpd_status* s = status();
+        const mpd_state st = s ? mpd_status_get_state(s) : MPD_STATE_UNKNOWN;
+        if (s)
+            mpd_status_free(s);
+        return st;
+    }
+    std::string sticker(const std::string& uri)
+    {
+        mpd_connection* c = server.control();
+        std::string value;
+        if (mpd_send_sticker_get(c, "song", uri.c_str(), "rating")) {
+            if (mpd_pair* pair = mpd_recv_sticker(c)) {
+                value = pair->value;
+                mpd_return_sticker(c, pair);
+            }
+            mpd_response_finish(c);
+        }
+        mpd_connection_clear_error(c);
+        return value;
+    }
+
+    // The eleven scripts of one poll of the marquee, as far as they ask the
+    // player: current and next track, their numbers, modes, progress, rating.
+    void poll()
+    {
+        player->beginPoll();
+        for (const char* body : {
+                 "return name of current track", "return artist of current track", "return album of current track",
+                 "if player state is playing then\nset s to \"N\"\nelse\nset s to \"Y\"\nend if\n"
+                 "if shuffle of current playlist then\nset s to s & \"Y\"\nend if\n"
+                 "if song repeat of current playlist is all then\nset s to s & \"2\"\nend if\nreturn s",
+                 "get name of track ((get index of current track) + 1) of current playlist",
+                 "return artist of track ((get index of current track) + 1) of current playlist",
+                 "return album of track ((get index of current track) + 1) of current playlist",
+                 "return \"(\" & (track number of current track) & \" of \" & (track count of current track) & \")\"",
+                 "set n to track number of track ((get index of current track) + 1) of current playlist\n"
+                 "return n & track count of track ((get index of current track) + 1) of current playlist",
+                 "return (player position) / (duration of current track)", "return rating of current track"})
+            guarded(body);
+    }
+
+    testing_support::MpdServer server;
+    std::unique_ptr<PlayerDirectory> directory;
+    MpdPlayer* player = nullptr;
+};
+
+TEST_F(MpdPlayerTest, ReadsTheCurrentSongAndTheQueue)
+{
+    ASSERT_TRUE(mpd_run_play_pos(server.control(), 1));
+    ASSERT_TRUE(mpd_run_pause(server.control(), true));
+    player->beginPoll();
+
+    EXPECT_EQ(text("return player state"), "paused");
+    EXPECT_EQ(text("return name of current track"), "Beta Song");
+    EXPECT_EQ(text("return artist of current track"), "Other Artist");
+    EXPECT_EQ(text("return album of current track"), "Test Album");
+    // The file says "2/3"; this server hands clients the number alone.
+    EXPECT_EQ(text("return track number of current track"), "2");
+    EXPECT_EQ(text("return duration of current track"), "50.0");
+    EXPECT_EQ(text("return index of current track"), "2");
+    EXPECT_EQ(text("get name of track ((get index of current track) + 1) of current playlist"), "Gamma Song");
+    EXPECT_EQ(text("return track number of track 3 of current playlist"), "3");
+    EXPECT_EQ(text("return track count of track 1 of current playlist"), "0");
+    EXPECT_EQ(text("return name of track 4 of current playlist"), "untagged take");
+    EXPECT_EQ(text("return name of track -1 of current playlist"), "untagged take");
+    EXPECT_EQ(text("return index of track \"Gamma Song\" of current playlist"), "3");
+    EXPECT_EQ(text("return name of current playlist"), "Queue");
+
+    auto past = tell("return name of track 5 of current playlist");
+    ASSERT_FALSE(past);
+    EXPECT_EQ(past.error().number, errc::CantGet);
+
+    auto position = tell("return player position");
+    ASSERT_TRUE(position);
+    EXPECT_GE(position.value().asReal(), 0.0);
+    EXPECT_LT(position.value().asReal(), 50.0);
+}
+
+TEST_F(MpdPlayerTest, WithoutACurrentSongTheCurrentTrackIsAnError)
+{
+    EXPECT_EQ(text("return player state"), "stopped");
+    auto current = tell("return name of current track");
+    ASSERT_FALSE(current);
+    EXPECT_EQ(current.error().number, errc::CantGet);
+    // The guarded scripts of a poll just come back empty-handed, no crash.
+    EXPECT_FALSE(guarded("return name of current track"));
+}
+
+TEST_F(MpdPlayerTest, ShuffleAndSongRepeatMapToRandomRepeatAndSingle)
+{
+    auto modes = [&] {
+        mpd_status* s = status();
+        std::string m = std::string(mpd_status_get_random(s) ? "R" : "-") + (mpd_status_get_repeat(s) ? "r" : "-")
+            + (mpd_status_get_single(s) ? "1" : "-");
+        mpd_status_free(s);
+        return m;
+    };
+    ASSERT_TRUE(tell("set shuffle of current playlist to true"));
+    ASSERT_TRUE(tell("set song repeat of current playlist to one"));
+    EXPECT_EQ(modes(), "Rr1");
+    EXPECT_EQ(text("return song repeat of current playlist"), "one");
+    EXPECT_EQ(text("return shuffle of current playlist"), "true");
+
+    ASSERT_TRUE(tell("set song repeat of current playlist to all"));
+    EXPECT_EQ(modes(), "Rr-");
+    EXPECT_EQ(text("return song repeat of current playlist"), "all");
+
+    ASSERT_TRUE(tell("set song repeat of current playlist to off"));
+    ASSERT_TRUE(tell("set shuffle of current playlist to false"));
+    EXPECT_EQ(modes(), "---");
+    EXPECT_EQ(text("return song repeat of current playlist"), "off");
+
+    // Single without repeat still reads as off.
+    mpd_run_single(server.control(), true);
+    player->beginPoll();
+    EXPECT_EQ(text("return song repeat of current playlist"), "off");
+
+    EXPECT_EQ(tell("set song repeat of current playlist to 3").error().number, errc::CantMakeType);
+}
+
+TEST_F(MpdPlayerTest, TransportCommandsDriveTheServer)
+{
+    ASSERT_TRUE(tell("play"));
+    EXPECT_EQ(state(), MPD_STATE_PLAY);
+    EXPECT_EQ(currentPosition(), 0);
+    EXPECT_EQ(text("return player state"), "playing");
+
+    ASSERT_TRUE(tell("next track"));
+    EXPECT_EQ(currentPosition(), 1);
+    EXPECT_EQ(text("return name of current track"), "Beta Song");
+
+    ASSERT_TRUE(tell("pause"));
+    EXPECT_EQ(state(), MPD_STATE_PAUSE);
+    ASSERT_TRUE(tell("play"));
+    EXPECT_EQ(state(), MPD_STATE_PLAY);
+    EXPECT_EQ(currentPosition(), 1);
+
+    ASSERT_TRUE(tell("previous track"));
+    EXPECT_EQ(currentPosition(), 0);
+
+    ASSERT_TRUE(tell("play track 3 of current playlist"));
+    EXPECT_EQ(currentPosition(), 2);
+
+    // Quitting stops playback; the shared server keeps running.
+    ASSERT_TRUE(tell("quit"));
+    EXPECT_EQ(state(), MPD_STATE_STOP);
+    player->beginPoll();
+    EXPECT_TRUE(player->isRunning());
+    EXPECT_EQ(player->displayName(), "MPD");
+}
+
+TEST_F(MpdPlayerTest, RatingIsTheStickerScaledByTen)
+{
+    ASSERT_TRUE(mpd_run_play_pos(server.control(), 0));
+    player->beginPoll();
+    EXPECT_EQ(text("return rating of current track"), "0");
+
+    ASSERT_EQ(text("set rating of current track to 84"), "<no text>");
+    EXPECT_EQ(sticker("01 Alpha.flac"), "8");
+    EXPECT_EQ(text("return rating of current track"), "80");
+
+    ASSERT_TRUE(tell("set rating of track 2 of current playlist to 35"));
+    EXPECT_EQ(sticker("02 Beta.flac"), "4");
+    ASSERT_TRUE(tell("set rating of current track to 250"));
+    EXPECT_EQ(sticker("01 Alpha.flac"), "10");
+
+    // A rating set behind the program's back shows at the next poll.
+    mpd_run_sticker_set(server.control(), "song", "01 Alpha.flac", "rating", "3");
+    player->beginPoll();
+    EXPECT_EQ(text("return rating of current track"), "30");
+}
+
+class MpdWithPasswordTest : public MpdPlayerTest {
+protected:
+    std::string password() const override { return "s3cret"; }
+};
+
+TEST_F(MpdWithPasswordTest, APasswordInTheAddressOrInMpdHostOpensTheServer)
+{
+    ASSERT_TRUE(mpd_run_play_pos(server.control(), 2));
+    // Without it the server answers nothing a poll needs.
+    player->beginPoll();
+    EXPECT_FALSE(player->isRunning());
+
+    install("s3cret@" + server.address());
+    EXPECT_EQ(text("return name of current track"), "Gamma Song");
+
+    setenv("MPD_HOST", "s3cret@127.0.0.1", 1);
+    setenv("MPD_PORT", std::to_string(server.port()).c_str(), 1);
+    install("");
+    EXPECT_EQ(text("return name of current track"), "Gamma Song");
+    unsetenv("MPD_HOST");
+    unsetenv("MPD_PORT");
+}
+
+class MpdWithoutStickersTest : public MpdPlayerTest {
+protected:
+    bool withStickers() const override { return false; }
+};
+
+TEST_F(MpdWithoutStickersTest, RatingIsAnErrorTheRestStillWorks)
+{
+    ASSERT_TRUE(mpd_run_play_pos(server.control(), 0));
+    player->beginPoll();
+    EXPECT_FALSE(tell("return rating of current track"));
+    EXPECT_FALSE(tell("set rating of current track to 60"));
+    poll();
+    EXPECT_EQ(text("return name of current track"), "Alpha Song");
+}
+
+TEST_F(MpdPlayerTest, ASteadyPollIsOneRoundTrip)
+{
+    ASSERT_TRUE(mpd_run_play_pos(server.control(), 1));
+    ASSERT_TRUE(mpd_run_pause(server.control(), true));
+    ASSERT_TRUE(mpd_run_sticker_set(server.control(), "song", "02 Beta.flac", "rating", "6"));
+    poll(); // connects and learns what a poll needs
+    long before = player->roundTrips();
+    poll();
+    EXPECT_EQ(player->roundTrips() - before, 1);
+    before = player->roundTrips();
+    poll();
+    EXPECT_EQ(player->roundTrips() - before, 1);
+    // What the snapshot answered from its guesses is what the server has.
+    EXPECT_EQ(text("return rating of current track"), "60");
+    EXPECT_EQ(text("return name of track ((get index of current track) + 1) of current playlist"), "Gamma Song");
+    EXPECT_EQ(player->roundTrips() - before, 1);
+
+    // A new song costs the next entry and the rating once more.
+    ASSERT_TRUE(mpd_run_next(server.control()));
+    before = player->roundTrips();
+    poll();
+    EXPECT_LE(player->roundTrips() - before, 3);
+    before = player->roundTrips();
+    poll();
+    EXPECT_EQ(player->roundTrips() - before, 1);
+}
+
+TEST_F(MpdPlayerTest, ServerInTheWorkspaceWhileItAnswers)
+{
+    EXPECT_TRUE(guarded("return 1").value() == Value::integer(1));
+    EXPECT_TRUE(kit::Workspace::sharedWorkspace().application("iTunes"));
+    server.stop();
+    player->beginPoll();
+    auto gone = guarded("return 1");
+    ASSERT_TRUE(gone);
+    EXPECT_TRUE(gone.value().isMissing());
+}
+
+TEST_F(MpdPlayerTest, AServerThatGoesAwayMidPollFailsTheRestAsNotRunning)
+{
+    ASSERT_TRUE(mpd_run_play_pos(server.control(), 0));
+    player->beginPoll();
+    EXPECT_EQ(text("return name of current track"), "Alpha Song");
+    // The snapshot of this poll has been read; a command reaches the server.
+    server.stop();
+    auto next = tell("next track");
+    ASSERT_FALSE(next);
+    EXPECT_EQ(next.error().number, errc::AppNotRunning);
+    auto name = guarded("return name of track 2 of current playlist");
+    EXPECT_TRUE(!name || name.value().isMissing());
+    player->beginPoll();
+    EXPECT_FALSE(player->isRunning());
+}
+
+TEST_F(MpdPlayerTest, ReconnectsAfterTheServerRestarts)
+{
+    ASSERT_TRUE(mpd_run_play_pos(server.control(), 2));
+    poll();
+    std::string error;
+    ASSERT_TRUE(server.restart(&error)) << error;
+    ASSERT_TRUE(mpd_run_play_pos(server.control(), 0));
+    player->beginPoll();
+    EXPECT_EQ(text("return name of current track"), "Alpha Song");
+}
+
+TEST_F(MpdPlayerTest, AServerThatNeverAnswersCostsOneBoundedWaitPerPoll)
+{
+    testing_support::SilentPeer peer;
+    ASSERT_NE(peer.port(), 0u);
+    install("127.0.0.1:" + std::to_string(peer.port()), MpdConnection::kDefaultTimeoutMs);
+
+    for (int round = 0; round < 2; ++round) {
+        const long before = player->roundTrips();
+        // Wall time on the real clock, as an upper bound only.
+        const auto start = std::chrono::steady_clock::now();
+        poll();
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(elapsed, std::chrono::milliseconds(250));
+        // One attempt per poll, then nothing until the next.
+        EXPECT_EQ(player->roundTrips() - before, 1);
+        EXPECT_FALSE(player->isRunning());
+    }
+    auto r = tell("return name of current track");
+    ASSERT_FALSE(r);
+}
+
+TEST_F(MpdPlayerTest, LaunchStartsTheUsersServerOnlyWhenAsked)
+{
+    std::vector<std::string> launched;
+    kit::Task::setLauncher([&](const std::string& path, const std::vector<std::string>& args) {
+        launched.push_back(path);
+        for (const auto& a : args)
+            launched.push_back(a);
+        return true;
+    });
+    install("127.0.0.1:" + std::to_string(testing_support::freeLocalPort()));
+
+    // A script's own launch before an event does not start servers.
+    auto r = tell("play");
+    ASSERT_FALSE(r);
+    EXPECT_EQ(r.error().number, errc::AppNotRunning);
+    EXPECT_TRUE(launched.empty());
+
+    EXPECT_TRUE(kit::Workspace::sharedWorkspace().launchApplication("iTunes"));
+    ASSERT_EQ(launched.size(), 3u);
+    EXPECT_NE(launched[2].find("systemctl --user start mpd"), std::string::npos);
+    kit::Task::setLauncher(nullptr);
+
+    // A server elsewhere is not this machine's to start.
+    launched.clear();
+    install("192.0.2.1:6600", MpdConnection::kDefaultTimeoutMs);
+    kit::Task::setLauncher([&](const std::string& path, const std::vector<std::string>&) {
+        launched.push_back(path);
+        return true;
+    });
+    EXPECT_FALSE(player->launchApplication());
+    EXPECT_TRUE(launched.empty());
+    kit::Task::setLauncher(nullptr);
+}
+
+} // namespace
+} // namespace players

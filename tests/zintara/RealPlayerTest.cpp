@@ -1,0 +1,163 @@
+// The whole program against a real MPD server, chosen the way a user who
+// passes nothing gets it: the automatic player finds the server through
+// MPD_HOST and MPD_PORT.
+#include "ControllerFixture.h"
+
+#include "kit/Menu.h"
+#include "kit/MenuItem.h"
+#include "kit/UserDefaults.h"
+#include "support/MpdServer.h"
+#include "zintara/Tags.h"
+#include "zintara/TunesView.h"
+
+#include <mpd/client.h>
+
+#include <QLabel>
+
+#include <chrono>
+#include <cstdlib>
+
+namespace {
+
+class RealPlayerTest : public ControllerTest {
+protected:
+    void SetUp() override
+    {
+        ControllerTest::SetUp();
+        std::string error;
+        ASSERT_TRUE(server.start(tempDir() + "/mpd", &error)) << error;
+        ASSERT_TRUE(mpd_run_play_pos(server.control(), 1));
+
+        setenv("MPD_HOST", "127.0.0.1", 1);
+        setenv("MPD_PORT", std::to_string(server.port()).c_str(), 1);
+        unsetenv("ZINTARA_PLAYER");
+        // No media players from the machine's own session.
+        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + tempDir() + "/no-bus").c_str(), 1);
+
+        controller.reset();
+        directory.reset();
+        players::PlayerOptions options;
+        options.player = players::effectivePlayerChoice("", "");
+        ASSERT_EQ(options.player, "auto");
+        auto made = players::PlayerFactory::make(options);
+        ASSERT_TRUE(std::holds_alternative<std::unique_ptr<players::PlayerDirectory>>(made));
+        directory = std::move(std::get<std::unique_ptr<players::PlayerDirectory>>(made));
+        controller = std::make_unique<Zintara>(*directory);
+        ASSERT_TRUE(controller->loadInterface(&error)) << error;
+        controller->setDefaultPrefs();
+        controller->syncAppPrefsWithDefaults();
+        controller->initScripts();
+    }
+
+    void TearDown() override
+    {
+        controller.reset();
+        directory.reset();
+        server.stop();
+        unsetenv("MPD_HOST");
+        unsetenv("MPD_PORT");
+        ControllerTest::TearDown();
+    }
+
+    std::string line() { return controller->tunesView->displayStr; }
+    int serverPosition()
+    {
+        mpd_status* s = mpd_run_status(server.control());
+        const int pos = s ? mpd_status_get_song_pos(s) : -2;
+        if (s)
+            mpd_status_free(s);
+        return pos;
+    }
+
+    testing_support::MpdServer server;
+};
+
+TEST_F(RealPlayerTest, TheLineShowsTheServersCurrentAndNextTracks)
+{
+    controller->timerFire(nullptr);
+    EXPECT_NE(line().find("Beta Song - Other Artist"), std::string::npos) << line();
+    EXPECT_NE(line().find("NEXT: Gamma Song"), std::string::npos) << line();
+    EXPECT_EQ(controller->quitTunes->title(), "Quit MPD");
+    EXPECT_EQ(controller->playerDisplayName(), "MPD");
+}
+
+TEST_F(RealPlayerTest, NextTrackFromTheMenuMovesTheServerOn)
+{
+    controller->timerFire(nullptr);
+    kit::MenuItem* next = controller->dropDownMenu->itemWithTag(zintara::kTagNext);
+    ASSERT_NE(next, nullptr);
+    controller->menuSelect(next);
+    EXPECT_EQ(serverPosition(), 2);
+    EXPECT_NE(line().find("Gamma Song"), std::string::npos) << line();
+    EXPECT_NE(line().find("NEXT: untagged take"), std::string::npos) << line();
+}
+
+TEST_F(RealPlayerTest, WhenTheServerGoesTheBuiltInPlayerTakesOver)
+{
+    kit::UserDefaults::standardUserDefaults().setBool(false, "clearPaused");
+    controller->syncAppPrefsWithDefaults();
+    controller->timerFire(nullptr);
+    server.stop();
+    controller->timerFire(nullptr);
+    EXPECT_EQ(line(), "(iTunes is not running)");
+    EXPECT_EQ(controller->quitTunes->title(), "Launch iTunes");
+    // The item launches now, whatever its title said before.
+    kit::MenuItem* item = controller->dropDownMenu->itemWithTag(zintara::kTagQuitOrLaunchPlayer);
+    ASSERT_NE(item, nullptr);
+    item->setTitle("Quit MPD");
+    controller->menuSelect(item);
+    controller->timerFire(nullptr);
+    EXPECT_EQ(controller->quitTunes->title(), "Quit iTunes");
+}
+
+TEST_F(RealPlayerTest, TheLaunchWindowNamesTheChosenPlayer)
+{
+    // MPD chosen by name, its server not there: the launch window asks
+    // about MPD, not about the scripts' name for it.
+    server.stop();
+    controller.reset();
+    directory.reset();
+    players::PlayerOptions options;
+    options.player = "mpd:127.0.0.1:" + std::to_string(server.port());
+    directory = std::move(std::get<std::unique_ptr<players::PlayerDirectory>>(players::PlayerFactory::make(options)));
+    controller = std::make_unique<Zintara>(*directory);
+    std::string error;
+    ASSERT_TRUE(controller->loadInterface(&error)) << error;
+    kit::UserDefaults::standardUserDefaults().setBool(false, "showWelcome");
+    std::string text;
+    answerModal("Launch MPD?", [&](kit::Window& window) {
+        text = window.widget()->findChild<QLabel*>("launchText")->text().toStdString();
+        clickButton(window, "dontLaunchButton");
+    });
+    controller->applicationDidFinishLaunching();
+    EXPECT_EQ(modalTitles, std::vector<std::string>{"Launch MPD?"});
+    EXPECT_EQ(text.find("iTunes"), std::string::npos) << text;
+    EXPECT_NE(text.find("launch MPD now"), std::string::npos) << text;
+}
+
+TEST_F(RealPlayerTest, AServerThatNeverAnswersKeepsThePollShort)
+{
+    testing_support::SilentPeer peer;
+    controller.reset();
+    directory.reset();
+    players::PlayerOptions options;
+    options.player = "mpd:127.0.0.1:" + std::to_string(peer.port());
+    directory = std::move(std::get<std::unique_ptr<players::PlayerDirectory>>(players::PlayerFactory::make(options)));
+    controller = std::make_unique<Zintara>(*directory);
+    std::string error;
+    ASSERT_TRUE(controller->loadInterface(&error)) << error;
+    controller->setDefaultPrefs();
+    kit::UserDefaults::standardUserDefaults().setBool(false, "clearPaused");
+    controller->syncAppPrefsWithDefaults();
+    controller->initScripts();
+
+    for (int poll = 0; poll < 2; ++poll) {
+        // The real clock, as an upper bound only.
+        const auto start = std::chrono::steady_clock::now();
+        controller->timerFire(nullptr);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+        EXPECT_EQ(line(), "(MPD is not running)");
+    }
+}
+
+} // namespace
