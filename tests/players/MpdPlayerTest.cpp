@@ -53,6 +53,24 @@ TEST(MpdAddressTest, ReadsHostPortPasswordAndSockets)
     EXPECT_EQ(a->host, "@mpd");
     EXPECT_EQ(a->password, "");
 
+    // Where each goes: without an address mpc's order, the library's socket
+    // path and then localhost; MPD_HOST and MPD_PORT when they are set.
+    using Targets = std::vector<std::pair<std::string, unsigned>>;
+    unsetenv("MPD_HOST");
+    unsetenv("MPD_PORT");
+    const Targets defaults = MpdAddress::parse("")->targets();
+    ASSERT_EQ(defaults.size(), 2u);
+    EXPECT_EQ(defaults[0].first.front(), '/');
+    EXPECT_EQ(defaults[1], Targets::value_type("localhost", 6600u));
+    setenv("MPD_PORT", "6610", 1);
+    EXPECT_EQ(MpdAddress::parse("")->targets().back(), Targets::value_type("localhost", 6610u));
+    setenv("MPD_HOST", "pw@box", 1);
+    EXPECT_EQ(MpdAddress::parse("")->targets(), Targets({{"box", 6610u}}));
+    unsetenv("MPD_HOST");
+    unsetenv("MPD_PORT");
+    EXPECT_EQ(MpdAddress::parse("music.local:6601")->targets(), Targets({{"music.local", 6601u}}));
+    EXPECT_EQ(MpdAddress::parse("music.local")->targets(), Targets({{"music.local", 6600u}}));
+
     EXPECT_FALSE(MpdAddress::parse("box:port"));
     EXPECT_FALSE(MpdAddress::parse("box:0"));
     EXPECT_FALSE(MpdAddress::parse("box:65536"));

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 
 namespace players {
 
@@ -33,16 +34,43 @@ std::optional<MpdAddress> MpdAddress::parse(const std::string& text)
     return address;
 }
 
-bool MpdAddress::isLocal() const
+std::vector<std::pair<std::string, unsigned>> MpdAddress::targets() const
 {
-    std::string resolved = host;
-    if (resolved.empty()) {
-        if (mpd_settings* settings = mpd_settings_new(nullptr, port, 0, nullptr, nullptr)) {
-            if (const char* h = mpd_settings_get_host(settings))
-                resolved = h;
+    std::string resolvedHost = host;
+    unsigned resolvedPort = port;
+    if (resolvedHost.empty() || resolvedPort == 0) {
+        if (mpd_settings* settings = mpd_settings_new(host.empty() ? nullptr : host.c_str(), port, 0, nullptr, nullptr)) {
+            if (resolvedHost.empty() && mpd_settings_get_host(settings))
+                resolvedHost = mpd_settings_get_host(settings);
+            if (resolvedPort == 0)
+                resolvedPort = mpd_settings_get_port(settings);
             mpd_settings_free(settings);
         }
     }
+    std::vector<std::pair<std::string, unsigned>> found;
+    if (!resolvedHost.empty())
+        found.emplace_back(resolvedHost, resolvedPort ? resolvedPort : 6600);
+
+    const char* envHost = std::getenv("MPD_HOST");
+    const bool hostGiven = !host.empty() || (envHost && *envHost);
+    if (!hostGiven && resolvedHost != "localhost") {
+        // The socket's settings carry no port; localhost takes MPD_PORT's.
+        unsigned localPort = port;
+        if (localPort == 0) {
+            if (mpd_settings* settings = mpd_settings_new("localhost", 0, 0, nullptr, nullptr)) {
+                localPort = mpd_settings_get_port(settings);
+                mpd_settings_free(settings);
+            }
+        }
+        found.emplace_back("localhost", localPort ? localPort : 6600);
+    }
+    return found;
+}
+
+bool MpdAddress::isLocal() const
+{
+    const auto places = targets();
+    const std::string& resolved = places.empty() ? std::string() : places.front().first;
     return resolved.empty() || resolved[0] == '/' || resolved[0] == '@' || resolved == "localhost"
         || resolved == "127.0.0.1" || resolved == "::1";
 }

@@ -2,6 +2,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace players {
 
@@ -17,6 +19,11 @@ struct MpdAddress {
 
     // Nullopt for a port that is not a number from 1 to 65535.
     static std::optional<MpdAddress> parse(const std::string& text);
+
+    // The places to try, in order, each a host (or socket path) and a
+    // port: the address given, else MPD_HOST and MPD_PORT, else the client
+    // library's socket path and then localhost, as mpc tries them.
+    std::vector<std::pair<std::string, unsigned>> targets() const;
 
     // The server runs on this machine, so launching it here makes sense.
     // Resolves the defaults from the environment first.

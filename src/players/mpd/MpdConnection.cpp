@@ -142,26 +142,13 @@ mpd_connection* MpdConnection::open()
     m_reused = false;
     ++m_roundTrips; // connecting waits for the server's greeting
 
-    // Where to: the address given, else MPD_HOST and MPD_PORT as mpc reads
-    // them, else the local socket or localhost.
-    std::string host = m_address.host;
-    unsigned port = m_address.port;
-    if (host.empty() || port == 0) {
-        if (mpd_settings* settings = mpd_settings_new(host.empty() ? nullptr : host.c_str(), port, 0, nullptr, nullptr)) {
-            if (host.empty() && mpd_settings_get_host(settings))
-                host = mpd_settings_get_host(settings);
-            if (port == 0)
-                port = mpd_settings_get_port(settings);
-            mpd_settings_free(settings);
-        }
-        if (host.empty())
-            host = access("/run/mpd/socket", F_OK) == 0 ? "/run/mpd/socket" : "localhost";
-        if (port == 0)
-            port = 6600;
-    }
-
     const Deadline deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timeoutMs);
-    const int fd = connectSocket(host, port, deadline);
+    int fd = -1;
+    for (const auto& [name, number] : m_address.targets()) {
+        fd = connectSocket(name, number, deadline);
+        if (fd >= 0 || remainingMs(deadline) == 0)
+            break;
+    }
     if (fd < 0) {
         // A peer that let the connection hang is given up like a silent one;
         // a refusal is just a server that is not there.
