@@ -31,12 +31,22 @@ public:
     // are not replayed. A one-shot timer is invalidated after firing.
     void fire();
 
+    // A suspended timer stays scheduled and keeps its cadence, but the run
+    // loop neither fires it nor wakes for it. `takeMissedFirings` counts the
+    // fire dates that have come since (each once) and moves the fire date
+    // past the present, so an owner can catch up on what it skipped.
+    void suspend();
+    void resume();
+    bool isSuspended() const { return m_suspended; }
+    long long takeMissedFirings();
+
 private:
     double m_interval;
     double m_fireDate;
     Action m_action;
     bool m_repeats;
     bool m_valid = true;
+    bool m_suspended = false;
 };
 
 } // namespace kit

@@ -50,6 +50,7 @@ TunesView::TunesView(kit::Rect frame)
 
 TunesView::~TunesView()
 {
+    wake();
     if (timer)
         timer->invalidate();
 }
@@ -65,6 +66,7 @@ void TunesView::setFPS(int framesPerSecond)
     // A refresh tick with scrolling disabled comes every fps / 2 ticks, so
     // fewer than two ticks a second cannot work.
     fps = std::max(framesPerSecond, kMinimumFPS);
+    wake();
     if (timer)
         timer->invalidate();
     const double interval = 1.0 / static_cast<double>(static_cast<float>(fps));
@@ -76,6 +78,7 @@ void TunesView::setFPS(int framesPerSecond)
 
 void TunesView::setScrollingDisabled(bool flag)
 {
+    wake();
     if (flag) {
         offset = static_cast<float>(-frame().width());
         display();
@@ -94,6 +97,7 @@ void TunesView::setDisplayString(const std::string& line, bool bypass)
 {
     if (!bypass && displayStr == line)
         return;
+    wake();
     // `line` may be `displayStr` itself (a re-render): copy before replacing.
     std::string copy(line);
     displayStr = std::move(copy);
@@ -119,6 +123,7 @@ void TunesView::renderLine()
 
     const double H = frame().height();
     img = std::make_unique<kit::Image>(kit::Size{strWidth, H}, scale);
+    ++m_imageSerial;
     img->lockFocus();
     if (drawNotes && !scrollingDisabled) {
         if (kit::Image* note = kit::Image::imageNamed("noteIcon.png")) {
@@ -165,25 +170,94 @@ void TunesView::QVDrawStr(const std::string& text, kit::Rect rect) const
 
 void TunesView::timerFire(kit::Timer*)
 {
+    // A frame that would paint what the screen already shows is not drawn.
+    if (advance() && (needsDisplay() || !m_shown || *m_shown != paintState()))
+        setNeedsDisplay(true);
+    sleepIfIdle();
+}
+
+bool TunesView::advance()
+{
     const float width = static_cast<float>(frame().width());
     if (scrollingDisabled) {
         ++frameCount;
         const int half = std::max(fps / 2, 1);
         if (frameCount % half != 0)
-            return;
+            return false;
         frameCount = 0;
         offset = -width;
-        setNeedsDisplay(true);
-        return;
+        return true;
     }
-    if (displayStr.empty() || isPaused)
-        return;
-    if (isDemoView && !isWindowVisible())
-        return;
+    if (ticksAreInert())
+        return false;
     offset = offset - scrollSpeed;
     if (offset <= -(strWidth + width) || !std::isfinite(offset))
         offset = 0.0f;
-    setNeedsDisplay(true);
+    return true;
+}
+
+bool TunesView::ticksAreInert() const
+{
+    return !scrollingDisabled && (displayStr.empty() || isPaused || (isDemoView && !isWindowVisible()));
+}
+
+bool TunesView::maySleep() const
+{
+    if (!timer || !timer->isValid())
+        return false;
+    if (ticksAreInert())
+        return true;
+    // Ticks still move the model; they may go unseen only while the screen
+    // shows the present state and nothing drawn depends on what they move.
+    if (needsDisplay() || !m_shown)
+        return false;
+    const PaintState now = paintState();
+    if (*m_shown != now)
+        return false;
+    const bool readsOffset = now.line && now.image != 0 && !now.stands && !now.staticTag;
+    if (!readsOffset)
+        return true;
+    // At rest every refresh tick puts the line where it already is.
+    return scrollingDisabled && offset == static_cast<float>(-frame().width());
+}
+
+void TunesView::sleepIfIdle()
+{
+    if (isAsleep() || !maySleep())
+        return;
+    timer->suspend();
+    m_sleepObserver = kit::RunLoop::main().addObserver([this] {
+        catchUp();
+        if (!maySleep())
+            wake();
+    });
+}
+
+void TunesView::wake()
+{
+    if (!isAsleep())
+        return;
+    catchUp();
+    kit::RunLoop::main().removeObserver(m_sleepObserver);
+    m_sleepObserver = 0;
+    if (timer)
+        timer->resume();
+}
+
+void TunesView::catchUp()
+{
+    // The skipped ticks, on the model only: none of them could change a
+    // pixel, but the scroll position and the frame count move on as they
+    // would have.
+    if (!timer)
+        return;
+    for (long long missed = timer->takeMissedFirings(); missed > 0; --missed)
+        advance();
+}
+
+void TunesView::viewDidDisplay()
+{
+    m_shown = paintState();
 }
 
 void TunesView::mouseDown(const kit::Event&)
