@@ -118,7 +118,7 @@ void RunLoop::fireDueTimers()
     rearm();
 }
 
-int RunLoop::addObserver(Observer observer)
+int RunLoop::addObserver(Observer observer, bool display)
 {
     // The dispatcher outlives no application; watch the one in force.
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
@@ -128,26 +128,32 @@ int RunLoop::addObserver(Observer observer)
                          [this] { notifyObservers(); });
     }
     const int id = m_nextObserver++;
-    m_observers.emplace_back(id, std::move(observer));
+    m_observers.push_back({id, std::move(observer), display});
     return id;
 }
 
 void RunLoop::removeObserver(int id)
 {
-    std::erase_if(m_observers, [id](const auto& entry) { return entry.first == id; });
+    std::erase_if(m_observers, [id](const ObserverEntry& entry) { return entry.id == id; });
 }
 
 void RunLoop::notifyObservers()
 {
     if (m_observers.empty())
         return;
+    ++m_firing;
     const auto observers = m_observers;
-    for (const auto& [id, observer] : observers) {
-        const bool stillHere = std::any_of(m_observers.begin(), m_observers.end(),
-                                           [id = id](const auto& entry) { return entry.first == id; });
-        if (stillHere)
-            observer();
+    for (const bool display : {false, true}) {
+        for (const ObserverEntry& entry : observers) {
+            if (entry.display != display)
+                continue;
+            const bool stillHere = std::any_of(m_observers.begin(), m_observers.end(),
+                                               [&](const ObserverEntry& e) { return e.id == entry.id; });
+            if (stillHere)
+                entry.observer();
+        }
     }
+    --m_firing;
 }
 
 std::optional<double> RunLoop::nextFireDate() const

@@ -47,13 +47,17 @@ public:
     // timers or events) and before and after each pass over due timers, so
     // that state written directly between passes is seen before the loop
     // sleeps. An observer may add or remove observers.
+    // Display observers run after all others, so that they see what the
+    // others asked for in the same call.
     using Observer = std::function<void()>;
-    int addObserver(Observer observer);
+    int addObserver(Observer observer, bool display = false);
     void removeObserver(int id);
     void notifyObservers();
 
-    // True while a pass over due timers runs their actions.
-    bool isFiringTimers() const { return m_firing > 0; }
+    // True while a pass over due timers runs, or observers do: what is
+    // asked meanwhile is seen by the display observers before the loop
+    // waits.
+    bool isInPass() const { return m_firing > 0; }
 
     // Drops every timer (between tests).
     void reset();
@@ -74,7 +78,12 @@ private:
     void prune();
 
     std::vector<Entry> m_entries;
-    std::vector<std::pair<int, Observer>> m_observers;
+    struct ObserverEntry {
+        int id;
+        Observer observer;
+        bool display;
+    };
+    std::vector<ObserverEntry> m_observers;
     int m_nextObserver = 1;
     int m_firing = 0;
     std::vector<RunLoopMode> m_modes;

@@ -56,7 +56,11 @@ void Timer::resume()
 
 long long Timer::takeMissedFirings()
 {
-    const double now = Clock::current().now();
+    return takeFiringsThrough(Clock::current().now());
+}
+
+long long Timer::takeFiringsThrough(double now)
+{
     if (!m_valid || m_fireDate > now)
         return 0;
     long long count = static_cast<long long>(std::floor((now - m_fireDate) / m_interval)) + 1;

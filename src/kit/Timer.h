@@ -39,6 +39,8 @@ public:
     void resume();
     bool isSuspended() const { return m_suspended; }
     long long takeMissedFirings();
+    // The same for the fire dates up to `date`, which may lie ahead.
+    long long takeFiringsThrough(double date);
 
 private:
     double m_interval;

@@ -267,24 +267,26 @@ void View::setNeedsDisplay(bool flag)
     // Through the widget: a view discarded meanwhile has detached it.
     auto* shown = static_cast<ViewWidget*>(widget);
     RunLoop& loop = RunLoop::main();
-    if (!loop.isFiringTimers()) {
+    if (!loop.isInPass()) {
         QMetaObject::invokeMethod(
             shown, [shown] { if (View* view = shown->view()) view->present(); }, Qt::QueuedConnection);
         return;
     }
-    // A frame timer's request is drawn as its pass ends, with no event to
-    // post and no second wake-up.
+    // A request from a timer (or an observer) is drawn as the pass ends,
+    // with no event to post and no second wake-up.
     g_toPresent.emplace_back(shown);
     if (!g_presentObserver) {
-        // Called as each pass begins and ends: a pass never finds its own
-        // requests before its end.
-        g_presentObserver = loop.addObserver([] {
-            const auto batch = std::exchange(g_toPresent, {});
-            for (const auto& shown : batch) {
-                if (shown && shown->view())
-                    shown->view()->present();
-            }
-        });
+        // Called as each pass begins and ends, after the other observers:
+        // a pass never finds its own timers' requests before its end.
+        g_presentObserver = loop.addObserver(
+            [] {
+                const auto batch = std::exchange(g_toPresent, {});
+                for (const auto& shown : batch) {
+                    if (shown && shown->view())
+                        shown->view()->present();
+                }
+            },
+            true);
     }
 }
 

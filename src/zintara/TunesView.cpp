@@ -1,5 +1,6 @@
 #include "zintara/TunesView.h"
 
+#include "kit/Clock.h"
 #include "kit/Graphics.h"
 #include "kit/ParagraphStyle.h"
 #include "kit/RunLoop.h"
@@ -171,9 +172,14 @@ void TunesView::QVDrawStr(const std::string& text, kit::Rect rect) const
 void TunesView::timerFire(kit::Timer*)
 {
     // A frame that would paint what the screen already shows is not drawn.
-    if (advance() && (needsDisplay() || !m_shown || *m_shown != paintState()))
+    if (advance() && screenIsBehind(offset))
         setNeedsDisplay(true);
     sleepIfIdle();
+}
+
+bool TunesView::screenIsBehind(float atOffset) const
+{
+    return needsDisplay() || !m_shown || *m_shown != paintState(atOffset);
 }
 
 bool TunesView::advance()
@@ -205,7 +211,9 @@ bool TunesView::maySleep() const
 {
     if (!timer || !timer->isValid())
         return false;
-    if (ticksAreInert())
+    // With scrolling disabled only refresh ticks can draw; an alarm stands
+    // in for the next one whenever the screen is behind.
+    if (ticksAreInert() || scrollingDisabled)
         return true;
     // Ticks still move the model; they may go unseen only while the screen
     // shows the present state and nothing drawn depends on what they move.
@@ -214,11 +222,7 @@ bool TunesView::maySleep() const
     const PaintState now = paintState();
     if (*m_shown != now)
         return false;
-    const bool readsOffset = now.line && now.image != 0 && !now.stands && !now.staticTag;
-    if (!readsOffset)
-        return true;
-    // At rest every refresh tick puts the line where it already is.
-    return scrollingDisabled && offset == static_cast<float>(-frame().width());
+    return !now.line || now.image == 0 || now.stands || now.staticTag; // nothing reads the offset
 }
 
 void TunesView::sleepIfIdle()
@@ -230,7 +234,42 @@ void TunesView::sleepIfIdle()
         catchUp();
         if (!maySleep())
             wake();
+        else
+            armRefreshAlarm();
     });
+    armRefreshAlarm();
+}
+
+void TunesView::armRefreshAlarm()
+{
+    if (!isAsleep() || !scrollingDisabled || !screenIsBehind(static_cast<float>(-frame().width()))) {
+        if (m_refreshAlarm)
+            m_refreshAlarm->invalidate();
+        m_refreshAlarm.reset();
+        return;
+    }
+    // The refresh tick is the one that brings the frame count to a multiple
+    // of half the rate; the alarm goes off on that very fire date.
+    const int half = std::max(fps / 2, 1);
+    const long long ticksAway = half - frameCount % half;
+    const double date = timer->fireDate() + static_cast<double>(ticksAway - 1) * timer->timeInterval();
+    if (m_refreshAlarm && m_refreshAlarm->isValid() && m_refreshAlarm->fireDate() == date)
+        return;
+    if (m_refreshAlarm)
+        m_refreshAlarm->invalidate();
+    m_refreshAlarm = std::make_shared<kit::Timer>(
+        date - kit::Clock::current().now(),
+        [this, half = timer->timeInterval() / 2](kit::Timer& alarm) {
+            // Up to half a tick on, so that the refresh tick's own fire date
+            // counts however its sum was rounded.
+            catchUpThrough(alarm.fireDate() + half);
+            armRefreshAlarm();
+        },
+        false);
+    m_refreshAlarm->setFireDate(date);
+    for (kit::RunLoopMode mode : {kit::RunLoopMode::Default, kit::RunLoopMode::EventTracking,
+                                  kit::RunLoopMode::ModalPanel})
+        kit::RunLoop::main().addTimer(m_refreshAlarm, mode);
 }
 
 void TunesView::wake()
@@ -240,6 +279,9 @@ void TunesView::wake()
     catchUp();
     kit::RunLoop::main().removeObserver(m_sleepObserver);
     m_sleepObserver = 0;
+    if (m_refreshAlarm)
+        m_refreshAlarm->invalidate();
+    m_refreshAlarm.reset();
     if (timer)
         timer->resume();
 }
@@ -249,10 +291,20 @@ void TunesView::catchUp()
     // The skipped ticks, on the model only: none of them could change a
     // pixel, but the scroll position and the frame count move on as they
     // would have.
+    catchUpThrough(kit::Clock::current().now());
+}
+
+void TunesView::catchUpThrough(double date)
+{
     if (!timer)
         return;
-    for (long long missed = timer->takeMissedFirings(); missed > 0; --missed)
-        advance();
+    bool asked = false;
+    for (long long missed = timer->takeFiringsThrough(date); missed > 0; --missed)
+        asked = advance() || asked;
+    // Only a refresh tick with scrolling disabled, or a tick after a change
+    // the loop has not yet seen, finds the screen behind.
+    if (asked && screenIsBehind(offset))
+        setNeedsDisplay(true);
 }
 
 void TunesView::viewDidDisplay()

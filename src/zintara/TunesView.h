@@ -116,7 +116,10 @@ private:
         double io = 0.0;
         friend bool operator==(const PaintState&, const PaintState&) = default;
     };
-    PaintState paintState() const;
+    PaintState paintState() const { return paintState(offset); }
+    PaintState paintState(float atOffset) const;
+    // The screen does not show what the state would paint.
+    bool screenIsBehind(float atOffset) const;
 
     void renderLine();
     // The tick's work on the model; true when it asks for a redraw.
@@ -127,10 +130,16 @@ private:
     void sleepIfIdle();
     void wake();
     void catchUp();
+    // Also takes the ticks due up to `date`, which may lie ahead.
+    void catchUpThrough(double date);
+    void armRefreshAlarm();
 
     // Counts line images, so a new one is told from the last even at the
     // same address.
     unsigned long long m_imageSerial = 0;
     std::optional<PaintState> m_shown; // what the screen holds
     int m_sleepObserver = 0;
+    // With scrolling disabled only refresh ticks draw: asleep, this wakes
+    // the marquee for the next one when the screen is behind.
+    std::shared_ptr<kit::Timer> m_refreshAlarm;
 };

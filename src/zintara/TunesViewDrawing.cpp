@@ -21,7 +21,7 @@ constexpr double kPieRestShift = 16.0;
 constexpr int kFadeColumns = 10;
 } // namespace
 
-TunesView::PaintState TunesView::paintState() const
+TunesView::PaintState TunesView::paintState(float atOffset) const
 {
     // Follows drawRect's paths below.
     PaintState state;
@@ -54,7 +54,7 @@ TunesView::PaintState TunesView::paintState() const
         return state;
     state.fadeEdges = fadeEdges;
     state.scrollingDisabled = scrollingDisabled;
-    state.io = std::isfinite(offset) ? std::trunc(offset) : 0.0;
+    state.io = std::isfinite(atOffset) ? std::trunc(atOffset) : 0.0;
     return state;
 }
 

@@ -230,6 +230,25 @@ TEST_F(MarqueeFramesTest, TheFrameTimerSleepsWhileNothingCanMoveAndWakesOnAChang
     runFor(16 * kFrame); // the first refresh tick draws the line at rest
     EXPECT_TRUE(view->isAsleep());
     runFor(0.7);
+    EXPECT_EQ(view->frameCount, reference.frameCount);
+
+    // A new position shows on the next refresh tick, as it always did,
+    // while the frame timer stays asleep: only that tick wakes the marquee.
+    const QImage atRest = onScreen();
+    both([](TunesView& v) { v.timePerc = 0.9f; });
+    int wakeUps = 0;
+    while (onScreen() == atRest && wakeUps < 20) {
+        const auto due = RunLoop::main().nextFireDate();
+        ASSERT_TRUE(due);
+        EXPECT_EQ(view->frameCount, reference.frameCount);
+        EXPECT_TRUE(view->timer->isSuspended());
+        runFor(*due - clock.now());
+        ++wakeUps;
+    }
+    EXPECT_EQ(onScreen(), widgetPass());
+    EXPECT_EQ(view->frameCount, 0) << "drawn on the refresh tick";
+    EXPECT_TRUE(view->isAsleep());
+
     both([](TunesView& v) { v.setDisplayString("Another line long enough to scroll past both ends"); });
     EXPECT_EQ(view->frameCount, reference.frameCount);
     settle();
