@@ -34,7 +34,8 @@ public:
     // A suspended timer stays scheduled and keeps its cadence, but the run
     // loop neither fires it nor wakes for it. `takeMissedFirings` counts the
     // fire dates that have come since (each once) and moves the fire date
-    // past the present, so an owner can catch up on what it skipped.
+    // past the present, so an owner can catch up on what it skipped;
+    // `resume` drops those not taken and lets it fire again.
     void suspend();
     void resume();
     bool isSuspended() const { return m_suspended; }

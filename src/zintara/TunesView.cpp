@@ -288,9 +288,9 @@ void TunesView::wake()
 
 void TunesView::catchUp()
 {
-    // The skipped ticks, on the model only: none of them could change a
-    // pixel, but the scroll position and the frame count move on as they
-    // would have.
+    // The skipped ticks, on the model only, so that the scroll position and
+    // the frame count move on as they would have. Asleep, none of them
+    // changes a pixel except a refresh tick with scrolling disabled.
     catchUpThrough(kit::Clock::current().now());
 }
 
