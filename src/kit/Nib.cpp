@@ -19,6 +19,8 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QCoreApplication>
+#include <QStringList>
 #include <QUiLoader>
 #include <QWidget>
 
@@ -42,9 +44,34 @@ std::string actionOf(const QObject* object)
 }
 } // namespace
 
+namespace {
+// The files use Qt's own widgets and the kit's views only, yet the loader
+// loads every Designer widget plugin it finds as it is made: several
+// megabytes of libraries for none. It finds them through the library
+// paths, so they are hidden while it is made.
+class LibraryPathsHidden {
+protected:
+    LibraryPathsHidden()
+        : m_saved(QCoreApplication::libraryPaths())
+    {
+        QCoreApplication::setLibraryPaths({});
+    }
+    void restoreLibraryPaths() { QCoreApplication::setLibraryPaths(m_saved); }
+
+private:
+    QStringList m_saved;
+};
+} // namespace
+
 // Creates registered view classes where a file promotes a widget to one.
-class Nib::Loader : public QUiLoader {
+class Nib::Loader : private LibraryPathsHidden, public QUiLoader {
 public:
+    Loader()
+    {
+        restoreLibraryPaths();
+        clearPluginPaths();
+    }
+
     std::vector<std::unique_ptr<View>> views;
     std::map<QWidget*, View*> viewForWidget;
 

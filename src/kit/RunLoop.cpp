@@ -3,8 +3,10 @@
 #include "kit/Clock.h"
 #include "kit/Timer.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
@@ -23,6 +25,7 @@ unsigned bitFor(RunLoopMode mode)
 // One single-shot QTimer armed for the next due timer of the current mode.
 struct RunLoop::Platform {
     QTimer qtimer;
+    QPointer<QAbstractEventDispatcher> watched;
 };
 
 RunLoop& RunLoop::main()
@@ -79,7 +82,7 @@ void RunLoop::popMode()
 
 bool RunLoop::inCurrentMode(const Entry& entry) const
 {
-    return entry.timer->isValid() && (entry.modes & bitFor(currentMode()));
+    return entry.timer->isValid() && !entry.timer->isSuspended() && (entry.modes & bitFor(currentMode()));
 }
 
 void RunLoop::prune()
@@ -89,6 +92,7 @@ void RunLoop::prune()
 
 void RunLoop::fireDueTimers()
 {
+    notifyObservers();
     const double now = Clock::current().now();
     // Collect first: an action may add, invalidate or reorder timers.
     std::vector<std::shared_ptr<Timer>> due;
@@ -98,6 +102,7 @@ void RunLoop::fireDueTimers()
     }
     std::stable_sort(due.begin(), due.end(),
                      [](const auto& a, const auto& b) { return a->fireDate() < b->fireDate(); });
+    ++m_firing;
     for (const auto& timer : due) {
         // Each fires at most once per pass, and only if still due and still
         // wanted in the mode now current (a modal run may have begun).
@@ -107,8 +112,48 @@ void RunLoop::fireDueTimers()
         if (stillHere && timer->fireDate() <= Clock::current().now())
             timer->fire();
     }
+    --m_firing;
     prune();
+    notifyObservers();
     rearm();
+}
+
+int RunLoop::addObserver(Observer observer, bool display)
+{
+    // The dispatcher outlives no application; watch the one in force.
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    if (dispatcher && m_platform->watched != dispatcher) {
+        m_platform->watched = dispatcher;
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &m_platform->qtimer,
+                         [this] { notifyObservers(); });
+    }
+    const int id = m_nextObserver++;
+    m_observers.push_back({id, std::move(observer), display});
+    return id;
+}
+
+void RunLoop::removeObserver(int id)
+{
+    std::erase_if(m_observers, [id](const ObserverEntry& entry) { return entry.id == id; });
+}
+
+void RunLoop::notifyObservers()
+{
+    if (m_observers.empty())
+        return;
+    ++m_firing;
+    const auto observers = m_observers;
+    for (const bool display : {false, true}) {
+        for (const ObserverEntry& entry : observers) {
+            if (entry.display != display)
+                continue;
+            const bool stillHere = std::any_of(m_observers.begin(), m_observers.end(),
+                                               [&](const ObserverEntry& e) { return e.id == entry.id; });
+            if (stillHere)
+                entry.observer();
+        }
+    }
+    --m_firing;
 }
 
 std::optional<double> RunLoop::nextFireDate() const
@@ -146,6 +191,7 @@ void RunLoop::runUntil(double date)
     Clock& clock = Clock::current();
     if (clock.isManual()) {
         auto& manual = static_cast<ManualClock&>(clock);
+        notifyObservers();
         for (;;) {
             const std::optional<double> next = nextFireDate();
             if (!next || *next > date)
@@ -156,6 +202,7 @@ void RunLoop::runUntil(double date)
         }
         if (date > manual.now())
             manual.setNow(date);
+        notifyObservers();
         return;
     }
     while (clock.now() < date) {

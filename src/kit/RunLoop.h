@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -42,6 +43,22 @@ public:
     // Timers scheduled for `mode` and still valid (tests and diagnostics).
     std::size_t timerCount(RunLoopMode mode) const;
 
+    // Observers are called whenever the loop is about to wait (after it ran
+    // timers or events) and before and after each pass over due timers, so
+    // that state written directly between passes is seen before the loop
+    // sleeps. An observer may add or remove observers.
+    // Display observers run after all others, so that they see what the
+    // others asked for in the same call.
+    using Observer = std::function<void()>;
+    int addObserver(Observer observer, bool display = false);
+    void removeObserver(int id);
+    void notifyObservers();
+
+    // True while a pass over due timers runs, or observers do: what is
+    // asked meanwhile is seen by the display observers before the loop
+    // waits.
+    bool isInPass() const { return m_firing > 0; }
+
     // Drops every timer (between tests).
     void reset();
 
@@ -61,6 +78,14 @@ private:
     void prune();
 
     std::vector<Entry> m_entries;
+    struct ObserverEntry {
+        int id;
+        Observer observer;
+        bool display;
+    };
+    std::vector<ObserverEntry> m_observers;
+    int m_nextObserver = 1;
+    int m_firing = 0;
     std::vector<RunLoopMode> m_modes;
     struct Platform;
     std::unique_ptr<Platform> m_platform;

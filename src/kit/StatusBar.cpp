@@ -35,8 +35,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.fillRect(rect(), QColor(242, 242, 242));
-        painter.fillRect(QRect(0, height() - 1, width(), 1), QColor(0, 0, 0, 48));
+        StatusBar::paintStrip(painter, size());
     }
 };
 
@@ -75,6 +74,12 @@ struct StatusBar::Private {
             = QObject::connect(screen, &QScreen::availableGeometryChanged, strip, [bar] { bar->layOut(); });
     }
 };
+
+void StatusBar::paintStrip(QPainter& painter, const QSize& size)
+{
+    painter.fillRect(QRect(QPoint(0, 0), size), QColor(242, 242, 242));
+    painter.fillRect(QRect(0, size.height() - 1, size.width(), 1), QColor(0, 0, 0, 48));
+}
 
 StatusBar& StatusBar::systemStatusBar()
 {

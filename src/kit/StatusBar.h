@@ -3,6 +3,8 @@
 #include <memory>
 #include <vector>
 
+class QPainter;
+class QSize;
 class QWidget;
 
 namespace kit {
@@ -38,6 +40,8 @@ public:
     // Kit-internal: the top-level strip that holds the items (null until
     // the first item is made).
     QWidget* widget() const;
+    // Kit-internal: paints the strip's own band, `size` being the strip's.
+    static void paintStrip(QPainter& painter, const QSize& size);
 
 private:
     StatusBar();

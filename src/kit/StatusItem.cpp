@@ -9,6 +9,7 @@
 #include <QCursor>
 #include <QMenu>
 #include <QMetaObject>
+#include <QPainter>
 #include <QPointer>
 #include <QWidget>
 
@@ -24,9 +25,11 @@ struct StatusItem::Private {
     QMetaObject::Connection viewGone;
 
     // Takes the shown view's widget out of the item, leaving the view be.
-    void releaseView()
+    void releaseView(View* view)
     {
         QObject::disconnect(viewGone);
+        if (view && viewWidget)
+            view->setBackdrop(nullptr);
         QWidget* widget = viewWidget.data();
         viewWidget.clear();
         if (widget && slot && widget->parentWidget() == slot) {
@@ -49,7 +52,7 @@ StatusItem::StatusItem(StatusBar* bar, float length)
 
 StatusItem::~StatusItem()
 {
-    d->releaseView();
+    d->releaseView(m_view);
     if (QCoreApplication::instance())
         delete d->slot.data();
 }
@@ -69,7 +72,7 @@ void StatusItem::setView(View* view)
     QWidget* incoming = view ? view->widget() : nullptr;
     if (view == m_view && incoming && incoming == d->viewWidget)
         return;
-    d->releaseView();
+    d->releaseView(m_view);
     m_view = view;
     if (!incoming || !d->slot)
         return;
@@ -79,6 +82,9 @@ void StatusItem::setView(View* view)
     d->viewGone = QObject::connect(incoming, &QObject::destroyed, d->slot, [this] { m_view = nullptr; });
     incoming->setParent(d->slot);
     view->setFrame(Rect(0, 0, m_length, StatusBar::kThickness));
+    // Beneath the view lies only the strip's band, so a redraw of the view
+    // can skip the widget paint pass.
+    view->setBackdrop([](QPainter& painter, const QSize& size) { StatusBar::paintStrip(painter, size); });
     incoming->show();
 }
 

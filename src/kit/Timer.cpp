@@ -3,6 +3,7 @@
 #include "kit/Clock.h"
 #include "kit/RunLoop.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kit {
@@ -34,6 +35,41 @@ void Timer::invalidate()
     m_valid = false;
     // Drop the action now: it may hold the only path to its target.
     m_action = nullptr;
+}
+
+void Timer::suspend()
+{
+    if (m_suspended || !m_valid)
+        return;
+    m_suspended = true;
+    RunLoop::main().rearm();
+}
+
+void Timer::resume()
+{
+    if (!m_suspended)
+        return;
+    takeMissedFirings();
+    m_suspended = false;
+    RunLoop::main().rearm();
+}
+
+long long Timer::takeMissedFirings()
+{
+    return takeFiringsThrough(Clock::current().now());
+}
+
+long long Timer::takeFiringsThrough(double now)
+{
+    if (!m_valid || m_fireDate > now)
+        return 0;
+    long long count = static_cast<long long>(std::floor((now - m_fireDate) / m_interval)) + 1;
+    m_fireDate += static_cast<double>(count) * m_interval;
+    while (m_fireDate <= now) { // rounding at an exact multiple
+        m_fireDate += m_interval;
+        ++count;
+    }
+    return m_repeats ? count : std::min(count, 1LL);
 }
 
 void Timer::fire()

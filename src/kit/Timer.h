@@ -31,12 +31,25 @@ public:
     // are not replayed. A one-shot timer is invalidated after firing.
     void fire();
 
+    // A suspended timer stays scheduled and keeps its cadence, but the run
+    // loop neither fires it nor wakes for it. `takeMissedFirings` counts the
+    // fire dates that have come since (each once) and moves the fire date
+    // past the present, so an owner can catch up on what it skipped;
+    // `resume` drops those not taken and lets it fire again.
+    void suspend();
+    void resume();
+    bool isSuspended() const { return m_suspended; }
+    long long takeMissedFirings();
+    // The same for the fire dates up to `date`, which may lie ahead.
+    long long takeFiringsThrough(double date);
+
 private:
     double m_interval;
     double m_fireDate;
     Action m_action;
     bool m_repeats;
     bool m_valid = true;
+    bool m_suspended = false;
 };
 
 } // namespace kit

@@ -2,14 +2,18 @@
 
 #include "kit/GraphicsContext.h"
 #include "kit/Image.h"
+#include "kit/RunLoop.h"
 
+#include <QBackingStore>
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
+#include <utility>
 #include <cmath>
 
 namespace kit {
@@ -35,17 +39,27 @@ public:
         return vw ? vw->m_view : nullptr;
     }
 
-protected:
-    void paintEvent(QPaintEvent*) override
+    // Draws the view with `painter` at the widget's top left, set up as a
+    // painter begun on the widget would be.
+    void paintView(QPainter& painter)
     {
-        if (!m_view)
-            return;
-        QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setRenderHint(QPainter::TextAntialiasing);
         GraphicsContext::flip(painter, height());
         GraphicsContext context(painter);
         m_view->paintInto(m_view->bounds());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        if (!m_view)
+            return;
+        {
+            QPainter painter(this);
+            paintView(painter);
+        }
+        m_view->viewDidDisplay();
     }
 
     void mousePressEvent(QMouseEvent* event) override { deliver(event, &View::mouseDown); }
@@ -130,6 +144,12 @@ private:
     View* m_view;
     int m_delivering = 0;
 };
+
+namespace {
+// Views to draw at the end of the current pass over due timers.
+std::vector<QPointer<ViewWidget>> g_toPresent;
+int g_presentObserver = 0;
+} // namespace
 
 struct View::Handle {
     QPointer<ViewWidget> widget;
@@ -231,10 +251,83 @@ bool View::isWindowVisible() const
 void View::setNeedsDisplay(bool flag)
 {
     m_needsDisplay = flag;
-    if (flag) {
-        if (QWidget* widget = m_handle->widget.data())
-            widget->update();
+    if (!flag)
+        return;
+    QWidget* widget = m_handle->widget.data();
+    if (!widget)
+        return;
+    if (!m_backdrop) {
+        widget->update();
+        return;
     }
+    // Drawn once the current work is done, however many requests came.
+    if (m_presentPending)
+        return;
+    m_presentPending = true;
+    // Through the widget: a view discarded meanwhile has detached it.
+    auto* shown = static_cast<ViewWidget*>(widget);
+    RunLoop& loop = RunLoop::main();
+    if (!loop.isInPass()) {
+        QMetaObject::invokeMethod(
+            shown, [shown] { if (View* view = shown->view()) view->present(); }, Qt::QueuedConnection);
+        return;
+    }
+    // A request from a timer (or an observer) is drawn as the pass ends,
+    // with no event to post and no second wake-up.
+    g_toPresent.emplace_back(shown);
+    if (!g_presentObserver) {
+        // Called as each pass begins and ends, after the other observers:
+        // a pass never finds its own timers' requests before its end.
+        g_presentObserver = loop.addObserver(
+            [] {
+                const auto batch = std::exchange(g_toPresent, {});
+                for (const auto& shown : batch) {
+                    if (shown && shown->view())
+                        shown->view()->present();
+                }
+            },
+            true);
+    }
+}
+
+void View::setBackdrop(Backdrop backdrop)
+{
+    m_backdrop = std::move(backdrop);
+}
+
+void View::present()
+{
+    m_presentPending = false;
+    auto* widget = static_cast<ViewWidget*>(m_handle->widget.data());
+    if (!m_needsDisplay || !widget)
+        return; // drawn meanwhile
+    QWidget* top = widget->window();
+    QBackingStore* store = top->backingStore();
+    QWindow* window = top->windowHandle();
+    if (!m_backdrop || !widget->isVisible() || !store || !window || !window->isExposed()
+        || store->size() != top->size()) {
+        // Not on screen as a whole: the widget pass draws it when it shows.
+        widget->update();
+        return;
+    }
+    // What the widget pass would do for this one widget, minus the events:
+    // the window's pixels beneath, then the view, into the backing store,
+    // and only this rectangle sent to the screen.
+    const QRect area(widget->mapTo(top, QPoint(0, 0)), widget->size());
+    const QRegion region(area);
+    store->beginPaint(region);
+    {
+        QPainter painter(store->paintDevice());
+        painter.setClipRect(area);
+        m_backdrop(painter, top->size());
+        painter.translate(area.topLeft());
+        // The widget's pen, brush and font are left out: kit drawing sets
+        // its own for every stroke, fill and string.
+        widget->paintView(painter);
+    }
+    store->endPaint();
+    store->flush(region, window);
+    viewDidDisplay();
 }
 
 void View::display()

@@ -3,9 +3,12 @@
 #include "kit/Event.h"
 #include "kit/Geometry.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
+class QPainter;
+class QSize;
 class QWidget;
 
 namespace kit {
@@ -51,6 +54,8 @@ public:
     virtual bool isOpaque() const { return false; }
     // Called each time the view comes to be held by another window.
     virtual void viewDidMoveToWindow() {}
+    // Called after the view was drawn on screen (not into an image).
+    virtual void viewDidDisplay() {}
 
     // The base class passes clicks on to the superview, or to the widget
     // beneath when there is none.
@@ -75,6 +80,14 @@ public:
     // Kit-internal: the widget that shows the view (null once destroyed).
     QWidget* widget() const;
 
+    // Kit-internal: paints what lies beneath the view in its window, in the
+    // window's coordinates (top left, y down) on a painter clipped to the
+    // view. A holder that can say this lets the view be drawn straight into
+    // its window's backing store and sent to the screen on a redraw request,
+    // without the widget paint pass. An empty backdrop restores that pass.
+    using Backdrop = std::function<void(QPainter& painter, const QSize& windowSize)>;
+    void setBackdrop(Backdrop backdrop);
+
 private:
     friend class ViewWidget;
     struct TrackingRect {
@@ -85,6 +98,7 @@ private:
 
     void placeWidget();
     void paintInto(Rect dirty);
+    void present();
     void renderSubviews();
     void trackPointer(Point location, bool present);
 
@@ -92,6 +106,8 @@ private:
     struct Handle;
     std::unique_ptr<Handle> m_handle;
     bool m_needsDisplay = false;
+    bool m_presentPending = false;
+    Backdrop m_backdrop;
     bool m_passedOn = false;
     std::vector<TrackingRect> m_trackingRects;
     int m_nextTrackingTag = 1;

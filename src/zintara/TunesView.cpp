@@ -1,5 +1,6 @@
 #include "zintara/TunesView.h"
 
+#include "kit/Clock.h"
 #include "kit/Graphics.h"
 #include "kit/ParagraphStyle.h"
 #include "kit/RunLoop.h"
@@ -50,6 +51,7 @@ TunesView::TunesView(kit::Rect frame)
 
 TunesView::~TunesView()
 {
+    wake();
     if (timer)
         timer->invalidate();
 }
@@ -65,6 +67,7 @@ void TunesView::setFPS(int framesPerSecond)
     // A refresh tick with scrolling disabled comes every fps / 2 ticks, so
     // fewer than two ticks a second cannot work.
     fps = std::max(framesPerSecond, kMinimumFPS);
+    wake();
     if (timer)
         timer->invalidate();
     const double interval = 1.0 / static_cast<double>(static_cast<float>(fps));
@@ -76,6 +79,7 @@ void TunesView::setFPS(int framesPerSecond)
 
 void TunesView::setScrollingDisabled(bool flag)
 {
+    wake();
     if (flag) {
         offset = static_cast<float>(-frame().width());
         display();
@@ -94,6 +98,7 @@ void TunesView::setDisplayString(const std::string& line, bool bypass)
 {
     if (!bypass && displayStr == line)
         return;
+    wake();
     // `line` may be `displayStr` itself (a re-render): copy before replacing.
     std::string copy(line);
     displayStr = std::move(copy);
@@ -119,6 +124,7 @@ void TunesView::renderLine()
 
     const double H = frame().height();
     img = std::make_unique<kit::Image>(kit::Size{strWidth, H}, scale);
+    ++m_imageSerial;
     img->lockFocus();
     if (drawNotes && !scrollingDisabled) {
         if (kit::Image* note = kit::Image::imageNamed("noteIcon.png")) {
@@ -165,25 +171,145 @@ void TunesView::QVDrawStr(const std::string& text, kit::Rect rect) const
 
 void TunesView::timerFire(kit::Timer*)
 {
+    // A frame that would paint what the screen already shows is not drawn.
+    if (advance() && screenIsBehind(offset))
+        setNeedsDisplay(true);
+    sleepIfIdle();
+}
+
+bool TunesView::screenIsBehind(float atOffset) const
+{
+    return needsDisplay() || !m_shown || *m_shown != paintState(atOffset);
+}
+
+bool TunesView::advance()
+{
     const float width = static_cast<float>(frame().width());
     if (scrollingDisabled) {
         ++frameCount;
         const int half = std::max(fps / 2, 1);
         if (frameCount % half != 0)
-            return;
+            return false;
         frameCount = 0;
         offset = -width;
-        setNeedsDisplay(true);
-        return;
+        return true;
     }
-    if (displayStr.empty() || isPaused)
-        return;
-    if (isDemoView && !isWindowVisible())
-        return;
+    if (ticksAreInert())
+        return false;
     offset = offset - scrollSpeed;
     if (offset <= -(strWidth + width) || !std::isfinite(offset))
         offset = 0.0f;
-    setNeedsDisplay(true);
+    return true;
+}
+
+bool TunesView::ticksAreInert() const
+{
+    return !scrollingDisabled && (displayStr.empty() || isPaused || (isDemoView && !isWindowVisible()));
+}
+
+bool TunesView::maySleep() const
+{
+    if (!timer || !timer->isValid())
+        return false;
+    // With scrolling disabled only refresh ticks can draw; an alarm stands
+    // in for the next one whenever the screen is behind.
+    if (ticksAreInert() || scrollingDisabled)
+        return true;
+    // Ticks still move the model; they may go unseen only while the screen
+    // shows the present state and nothing drawn depends on what they move.
+    if (needsDisplay() || !m_shown)
+        return false;
+    const PaintState now = paintState();
+    if (*m_shown != now)
+        return false;
+    return !now.line || now.image == 0 || now.stands || now.staticTag; // nothing reads the offset
+}
+
+void TunesView::sleepIfIdle()
+{
+    if (isAsleep() || !maySleep())
+        return;
+    timer->suspend();
+    m_sleepObserver = kit::RunLoop::main().addObserver([this] {
+        catchUp();
+        if (!maySleep())
+            wake();
+        else
+            armRefreshAlarm();
+    });
+    armRefreshAlarm();
+}
+
+void TunesView::armRefreshAlarm()
+{
+    if (!isAsleep() || !scrollingDisabled || !screenIsBehind(static_cast<float>(-frame().width()))) {
+        if (m_refreshAlarm)
+            m_refreshAlarm->invalidate();
+        m_refreshAlarm.reset();
+        return;
+    }
+    // The refresh tick is the one that brings the frame count to a multiple
+    // of half the rate; the alarm goes off on that very fire date.
+    const int half = std::max(fps / 2, 1);
+    const long long ticksAway = half - frameCount % half;
+    const double date = timer->fireDate() + static_cast<double>(ticksAway - 1) * timer->timeInterval();
+    if (m_refreshAlarm && m_refreshAlarm->isValid() && m_refreshAlarm->fireDate() == date)
+        return;
+    if (m_refreshAlarm)
+        m_refreshAlarm->invalidate();
+    m_refreshAlarm = std::make_shared<kit::Timer>(
+        date - kit::Clock::current().now(),
+        [this, half = timer->timeInterval() / 2](kit::Timer& alarm) {
+            // Up to half a tick on, so that the refresh tick's own fire date
+            // counts however its sum was rounded.
+            catchUpThrough(alarm.fireDate() + half);
+            armRefreshAlarm();
+        },
+        false);
+    m_refreshAlarm->setFireDate(date);
+    for (kit::RunLoopMode mode : {kit::RunLoopMode::Default, kit::RunLoopMode::EventTracking,
+                                  kit::RunLoopMode::ModalPanel})
+        kit::RunLoop::main().addTimer(m_refreshAlarm, mode);
+}
+
+void TunesView::wake()
+{
+    if (!isAsleep())
+        return;
+    catchUp();
+    kit::RunLoop::main().removeObserver(m_sleepObserver);
+    m_sleepObserver = 0;
+    if (m_refreshAlarm)
+        m_refreshAlarm->invalidate();
+    m_refreshAlarm.reset();
+    if (timer)
+        timer->resume();
+}
+
+void TunesView::catchUp()
+{
+    // The skipped ticks, on the model only, so that the scroll position and
+    // the frame count move on as they would have. Asleep, none of them
+    // changes a pixel except a refresh tick with scrolling disabled.
+    catchUpThrough(kit::Clock::current().now());
+}
+
+void TunesView::catchUpThrough(double date)
+{
+    if (!timer)
+        return;
+    bool asked = false;
+    for (long long missed = timer->takeFiringsThrough(date); missed > 0; --missed)
+        asked = advance() || asked;
+    // Only a refresh tick with scrolling disabled, or a tick after a change
+    // the loop has not yet seen, finds the screen behind.
+    if (asked && screenIsBehind(offset))
+        setNeedsDisplay(true);
+}
+
+void TunesView::viewDidDisplay()
+{
+    m_shown = paintState();
 }
 
 void TunesView::mouseDown(const kit::Event&)

@@ -56,6 +56,13 @@ public:
     void mouseDown(const kit::Event& event) override;
     void mouseUp(const kit::Event& event) override;
     void drawRect(kit::Rect dirty) override;
+    void viewDidDisplay() override;
+
+    // Whether the frame timer sleeps: nothing a tick does could change what
+    // is on screen. It wakes, having caught up on the ticks it skipped, as
+    // soon as the loop finds the line, a setting, the play position or the
+    // window's visibility changed.
+    bool isAsleep() const { return m_sleepObserver != 0; }
 
     // Fields, in their declared order.
     bool isDemoView = false;
@@ -88,5 +95,51 @@ public:
     static constexpr double kMaxLinePixels = 32000.0;
 
 private:
+    // Everything `drawRect` reads on the path it would take, and nothing it
+    // would not read: two equal states paint the same pixels.
+    struct PaintState {
+        bool highlighted = false;
+        bool staticTag = false;
+        bool line = false;
+        bool demo = false;
+        unsigned long long image = 0;
+        std::int8_t pieStyle = 0;
+        kit::Color fontColor;
+        float timePerc = 0.0f;
+        double width = 0.0;
+        double height = 0.0;
+        float strWidth = 0.0f;
+        bool drawNotes = false;
+        bool stands = false;
+        bool fadeEdges = false;
+        bool scrollingDisabled = false;
+        double io = 0.0;
+        friend bool operator==(const PaintState&, const PaintState&) = default;
+    };
+    PaintState paintState() const { return paintState(offset); }
+    PaintState paintState(float atOffset) const;
+    // The screen does not show what the state would paint.
+    bool screenIsBehind(float atOffset) const;
+
     void renderLine();
+    // The tick's work on the model; true when it asks for a redraw.
+    bool advance();
+    // Ticks would change nothing at all.
+    bool ticksAreInert() const;
+    bool maySleep() const;
+    void sleepIfIdle();
+    void wake();
+    void catchUp();
+    // Also takes the ticks due up to `date`, which may lie ahead.
+    void catchUpThrough(double date);
+    void armRefreshAlarm();
+
+    // Counts line images, so a new one is told from the last even at the
+    // same address.
+    unsigned long long m_imageSerial = 0;
+    std::optional<PaintState> m_shown; // what the screen holds
+    int m_sleepObserver = 0;
+    // With scrolling disabled only refresh ticks draw: asleep, this wakes
+    // the marquee for the next one when the screen is behind.
+    std::shared_ptr<kit::Timer> m_refreshAlarm;
 };

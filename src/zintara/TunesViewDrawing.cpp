@@ -21,6 +21,43 @@ constexpr double kPieRestShift = 16.0;
 constexpr int kFadeColumns = 10;
 } // namespace
 
+TunesView::PaintState TunesView::paintState(float atOffset) const
+{
+    // Follows drawRect's paths below.
+    PaintState state;
+    const kit::Rect frameRect = frame();
+    state.width = frameRect.width();
+    state.height = frameRect.height();
+    state.highlighted = highlighted;
+    if (displayStaticTag) {
+        state.staticTag = true;
+        return state;
+    }
+    if (displayStr.empty())
+        return state;
+    state.line = true;
+    state.demo = isDemoView;
+    if (!img)
+        return state;
+    state.image = m_imageSerial;
+    state.pieStyle = pieStyle;
+    if (pieStyle == 1 || pieStyle == 2) {
+        state.fontColor = fontColor;
+        state.timePerc = timePerc;
+    }
+    const double W = state.width;
+    const double A = pieStyle == 1 ? W - kPieRoom : pieStyle == 2 ? W - kBarRoom : W;
+    state.strWidth = strWidth;
+    state.drawNotes = drawNotes;
+    state.stands = strWidth + (drawNotes ? kNoteAllowance : 0.0) < A + kFitSlack;
+    if (state.stands)
+        return state;
+    state.fadeEdges = fadeEdges;
+    state.scrollingDisabled = scrollingDisabled;
+    state.io = std::isfinite(atOffset) ? std::trunc(atOffset) : 0.0;
+    return state;
+}
+
 void TunesView::drawRect(kit::Rect)
 {
     const kit::Rect frameRect = frame();

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <string>
 #include <vector>
 
 using kit::RunLoop;
@@ -166,6 +167,53 @@ TEST_F(RunLoopTest, ModalRunFiresOnlyModalTimersUntilStopped)
     EXPECT_EQ(poll, 0);
     EXPECT_EQ(loop.currentMode(), RunLoopMode::Default);
     EXPECT_FALSE(kit::Application::sharedApplication().isRunningModal());
+}
+
+TEST_F(RunLoopTest, ASuspendedTimerKeepsItsCadenceAndCountsWhatItMissed)
+{
+    int count = 0;
+    auto timer = counting(0.5, count);
+    int other = 0;
+    auto late = counting(3.0, other);
+    runFor(1.0);
+    EXPECT_EQ(count, 2);
+
+    timer->suspend();
+    EXPECT_EQ(loop.nextFireDate(), late->fireDate()) << "the loop no longer wakes for it";
+    EXPECT_EQ(loop.timerCount(RunLoopMode::Default), 2u) << "it stays scheduled";
+    runFor(1.25);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(timer->takeMissedFirings(), 2) << "1001.5 and 1002.0";
+    EXPECT_EQ(timer->takeMissedFirings(), 0) << "each is counted once";
+    runFor(0.25);
+    EXPECT_EQ(timer->takeMissedFirings(), 1) << "1002.5, exactly now";
+
+    timer->resume();
+    runFor(0.49);
+    EXPECT_EQ(count, 2);
+    runFor(0.01);
+    EXPECT_EQ(count, 3) << "back on its grid at 1003.0";
+    EXPECT_DOUBLE_EQ(timer->fireDate(), 1003.5);
+}
+
+TEST_F(RunLoopTest, ObserversSeeEveryPassAndMayLeaveDuringOne)
+{
+    std::vector<std::string> seen;
+    auto timer = Timer::scheduledTimerWithTimeInterval(
+        1.0, [&seen](Timer&) { seen.push_back("fire"); }, true);
+    int second = 0;
+    const int first = loop.addObserver([&] { seen.push_back("observe"); });
+    second = loop.addObserver([&] {
+        seen.push_back("once");
+        loop.removeObserver(second);
+    });
+    runFor(1.0);
+    // Before the run, around the pass, and after it.
+    EXPECT_EQ(seen, (std::vector<std::string>{"observe", "once", "observe", "fire", "observe", "observe"}));
+    loop.removeObserver(first);
+    seen.clear();
+    runFor(1.0);
+    EXPECT_EQ(seen, std::vector<std::string>{"fire"});
 }
 
 } // namespace

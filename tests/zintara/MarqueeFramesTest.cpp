@@ -1,0 +1,277 @@
+// The status-bar marquee's frames on screen: what the frame timer puts into
+// the strip's backing store is, pixel for pixel, what the widget paint pass
+// draws for the same state; identical frames are not drawn again; and the
+// frame timer sleeps while nothing can move, then picks up where continuous
+// ticking would be.
+#include "kit/RunLoop.h"
+#include "kit/StatusBar.h"
+#include "kit/StatusItem.h"
+#include "kit/Timer.h"
+#include "support/TestEnvironment.h"
+#include "zintara/TunesView.h"
+
+#include <QBackingStore>
+#include <QCoreApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using kit::RunLoop;
+
+namespace {
+
+constexpr double kFrame = 1.0 / 30.0;
+const char* kLongLine = "A line long enough to scroll past both ends of the marquee - Artist";
+
+// Counts its draws.
+class CountingTunesView : public TunesView {
+public:
+    using TunesView::TunesView;
+    void drawRect(kit::Rect dirty) override
+    {
+        ++draws;
+        TunesView::drawRect(dirty);
+    }
+    int draws = 0;
+};
+
+class MarqueeFramesTest : public testing_support::KitTest {
+protected:
+    void SetUp() override
+    {
+        KitTest::SetUp();
+        bar().reset();
+        bar().setWidthForTesting(300);
+        item = bar().statusItemWithLength(120);
+        ASSERT_TRUE(item);
+        view = std::make_unique<CountingTunesView>(kit::Rect(0, 0, 120, 26));
+        item->setView(view.get());
+        QWidget* strip = bar().widget();
+        for (int i = 0; i < 200 && !(strip->windowHandle() && strip->windowHandle()->isExposed()); ++i)
+            QCoreApplication::processEvents();
+        settle();
+    }
+    void TearDown() override
+    {
+        view.reset();
+        bar().reset();
+        bar().setWidthForTesting(0);
+        KitTest::TearDown();
+    }
+
+    static kit::StatusBar& bar() { return kit::StatusBar::systemStatusBar(); }
+
+    // Lets requests made outside a timer pass (and Qt's own paints) happen.
+    static void settle()
+    {
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    QRect viewArea() const
+    {
+        QWidget* w = view->widget();
+        return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+    }
+
+    // The pixels the strip's window holds for the marquee.
+    QImage onScreen() const
+    {
+        QBackingStore* store = bar().widget()->backingStore();
+        QPaintDevice* device = store ? store->paintDevice() : nullptr;
+        if (!device || device->devType() != QInternal::Image)
+            return {};
+        return static_cast<QImage*>(device)->copy(viewArea()).convertToFormat(QImage::Format_ARGB32);
+    }
+
+    // The same area drawn afresh by the widget paint pass: the strip and
+    // the marquee's widget, as every frame was drawn before.
+    QImage widgetPass() const
+    {
+        return bar().widget()->grab(viewArea()).toImage().convertToFormat(QImage::Format_ARGB32);
+    }
+
+    // Runs frames one by one; each must show what the widget pass draws.
+    void expectFramesMatch(int frames, const std::string& what)
+    {
+        for (int i = 0; i < frames; ++i) {
+            runFor(kFrame);
+            const QImage shown = onScreen();
+            ASSERT_FALSE(shown.isNull());
+            ASSERT_EQ(shown, widgetPass()) << what << ", frame " << i << ", offset " << view->offset;
+        }
+    }
+
+    kit::StatusItem* item = nullptr;
+    std::unique_ptr<CountingTunesView> view;
+};
+
+TEST_F(MarqueeFramesTest, EveryFrameShowsWhatTheWidgetPassDraws)
+{
+    view->setDisplayString(kLongLine);
+    view->timePerc = 0.3f;
+    settle();
+    ASSERT_EQ(onScreen(), widgetPass());
+    expectFramesMatch(60, "scrolling with the bar, fades and notes");
+
+    view->timePerc = 0.8f;
+    expectFramesMatch(3, "a new position");
+    view->highlighted = true;
+    view->setNeedsDisplay(true);
+    settle();
+    expectFramesMatch(3, "highlighted");
+    view->highlighted = false;
+
+    view->pieStyle = 1;
+    view->fadeEdges = false;
+    view->fontColor = kit::Color::colorWithDeviceRed(0.8, 0.1, 0.1, 1.0);
+    expectFramesMatch(40, "the pie, no fades");
+
+    // The line comes to rest on the first refresh tick: until then the
+    // screen keeps the frame drawn as scrolling was turned off, as it always
+    // did.
+    view->setScrollingDisabled(true);
+    settle();
+    runFor(15 * kFrame);
+    expectFramesMatch(20, "scrolling disabled");
+    view->setScrollingDisabled(false);
+
+    view->pieStyle = 2;
+    view->scrollSpeed = 0.3f;
+    view->setDisplayString("Short");
+    settle();
+    expectFramesMatch(10, "a line that stands");
+
+    view->displayStaticTag = true;
+    view->setDisplayString("");
+    settle();
+    expectFramesMatch(10, "the static tag");
+}
+
+TEST_F(MarqueeFramesTest, AFrameThatWouldPaintTheSamePixelsIsNotDrawn)
+{
+    view->setDisplayString(kLongLine);
+    view->scrollSpeed = 0.25f; // a new whole-point position every fourth tick
+    settle();
+    view->draws = 0;
+    runFor(1.0 + kFrame / 2);
+    EXPECT_EQ(view->draws, 7) << "30 ticks move the line by 7.5 points";
+    EXPECT_FLOAT_EQ(view->offset, -60.0f - 7.5f);
+
+    view->setDisplayString("Short");
+    settle();
+    view->draws = 0;
+    runFor(1.0);
+    EXPECT_EQ(view->draws, 0) << "a line that stands does not move";
+}
+
+TEST_F(MarqueeFramesTest, TheFrameTimerSleepsWhileNothingCanMoveAndWakesOnAChange)
+{
+    // A reference marquee off screen never sleeps: it ticks as every
+    // marquee did.
+    TunesView reference(kit::Rect(0, 0, 120, 26));
+    auto both = [&](auto&& change) {
+        change(*view);
+        change(reference);
+    };
+
+    both([](TunesView& v) { v.setDisplayString("Short"); });
+    settle();
+    runFor(2 * kFrame);
+    EXPECT_TRUE(view->isAsleep());
+    EXPECT_FALSE(reference.isAsleep());
+    EXPECT_TRUE(view->timer->isSuspended());
+
+    // Asleep, the loop has only the reference's timer to wake for.
+    const auto next = RunLoop::main().nextFireDate();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(*next, reference.timer->fireDate());
+
+    // The play position moves the bar: the marquee wakes and draws it.
+    const QImage before = onScreen();
+    runFor(1.0);
+    EXPECT_EQ(view->offset, reference.offset) << "the skipped ticks still moved the line";
+    both([](TunesView& v) { v.timePerc = 0.5f; });
+    runFor(kFrame);
+    EXPECT_NE(onScreen(), before);
+    EXPECT_EQ(onScreen(), widgetPass());
+    runFor(2 * kFrame);
+    EXPECT_TRUE(view->isAsleep()) << "and sleeps again";
+
+    // A setting that makes the line scroll wakes it where the reference is.
+    both([](TunesView& v) { v.pieStyle = 1; v.drawNotes = true; v.strWidth = 200.0f; });
+    runFor(kFrame);
+    EXPECT_FALSE(view->isAsleep());
+    EXPECT_EQ(view->offset, reference.offset);
+    expectFramesMatch(5, "woken by a setting");
+    EXPECT_EQ(view->offset, reference.offset);
+
+    // The static tag: nothing moves; a new line wakes it.
+    both([](TunesView& v) { v.displayStaticTag = true; v.setDisplayString(""); });
+    settle();
+    runFor(3 * kFrame);
+    EXPECT_TRUE(view->isAsleep());
+    runFor(5.0);
+    both([](TunesView& v) { v.displayStaticTag = false; v.setDisplayString(kLongLine); });
+    EXPECT_FALSE(view->isAsleep());
+    settle();
+    expectFramesMatch(10, "a new line after the static tag");
+    EXPECT_EQ(view->offset, reference.offset);
+
+    // Scrolling disabled: asleep once the line rests, with the frame count
+    // kept as the ticks would have kept it.
+    both([](TunesView& v) { v.setScrollingDisabled(true); });
+    settle();
+    runFor(16 * kFrame); // the first refresh tick draws the line at rest
+    EXPECT_TRUE(view->isAsleep());
+    runFor(0.7);
+    EXPECT_EQ(view->frameCount, reference.frameCount);
+
+    // A new position shows on the next refresh tick, as it always did,
+    // while the frame timer stays asleep: only that tick wakes the marquee.
+    const QImage atRest = onScreen();
+    both([](TunesView& v) { v.timePerc = 0.9f; });
+    int wakeUps = 0;
+    while (onScreen() == atRest && wakeUps < 20) {
+        const auto due = RunLoop::main().nextFireDate();
+        ASSERT_TRUE(due);
+        EXPECT_EQ(view->frameCount, reference.frameCount);
+        EXPECT_TRUE(view->timer->isSuspended());
+        runFor(*due - clock.now());
+        ++wakeUps;
+    }
+    EXPECT_EQ(onScreen(), widgetPass());
+    EXPECT_EQ(view->frameCount, 0) << "drawn on the refresh tick";
+    EXPECT_TRUE(view->isAsleep());
+
+    both([](TunesView& v) { v.setDisplayString("Another line long enough to scroll past both ends"); });
+    EXPECT_EQ(view->frameCount, reference.frameCount);
+    settle();
+    expectFramesMatch(16, "a new line with scrolling disabled");
+    EXPECT_EQ(view->offset, reference.offset);
+}
+
+TEST_F(MarqueeFramesTest, APausedMarqueeSleepsAndResumesWhereItWas)
+{
+    view->setDisplayString(kLongLine);
+    settle();
+    runFor(10 * kFrame);
+    const float where = view->offset;
+    view->isPaused = true;
+    runFor(kFrame);
+    EXPECT_TRUE(view->isAsleep());
+    runFor(3.0);
+    EXPECT_EQ(view->offset, where);
+    view->isPaused = false;
+    runFor(kFrame);
+    EXPECT_FALSE(view->isAsleep());
+    EXPECT_EQ(view->offset, where - 1.0f);
+    EXPECT_EQ(onScreen(), widgetPass());
+}
+
+} // namespace
