@@ -106,7 +106,7 @@ start_zintara() {
     [ -n "$changes" ] && echo "$changes"
     echo '</dict></plist>'
   } >"$home/.config/org.zintara.Zintara.plist"
-  HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home/runtime" QT_QPA_PLATFORM=xcb \
+  HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home/runtime" QT_QPA_PLATFORM=xcb ZINTARA_PLAYER=builtin \
     "$zintara" "$@" >"$work/zintara-$name.log" 2>&1 &
   zpid=$!
   pids+=("$zpid")

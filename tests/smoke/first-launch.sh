@@ -10,8 +10,6 @@ for tool in Xvfb xdotool import; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 . "$(dirname "$0")/../../tools/lib/xvfb.sh"
-# The built-in player's windows, whatever players this machine runs.
-export ZINTARA_PLAYER=builtin
 xvfb_start
 app_start "$program"
 

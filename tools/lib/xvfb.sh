@@ -52,11 +52,13 @@ PLIST
 }
 
 # Starts a program in the background with a fresh home folder; its output
-# goes to $xvfb_work/app.log and its home is $xvfb_work/home.
+# goes to $xvfb_work/app.log and its home is $xvfb_work/home. It talks to
+# the built-in player, whatever players this machine runs, unless
+# ZINTARA_PLAYER says otherwise.
 app_start() {
   mkdir -p "$xvfb_work/home/.config" "$xvfb_work/runtime"; chmod 700 "$xvfb_work/runtime"
   HOME="$xvfb_work/home" XDG_CONFIG_HOME="$xvfb_work/home/.config" XDG_RUNTIME_DIR="$xvfb_work/runtime" \
-    QT_QPA_PLATFORM=xcb "$@" >"$xvfb_work/app.log" 2>&1 &
+    ZINTARA_PLAYER="${ZINTARA_PLAYER:-builtin}" QT_QPA_PLATFORM=xcb "$@" >"$xvfb_work/app.log" 2>&1 &
   app_pid=$!
 }
 
