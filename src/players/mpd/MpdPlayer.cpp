@@ -1,6 +1,7 @@
 #include "players/mpd/MpdPlayer.h"
 
 #include "kit/Task.h"
+#include "players/PlayerErrors.h"
 
 #include <mpd/client.h>
 
@@ -16,57 +17,12 @@ using script::Reference;
 using script::Result;
 using script::Value;
 namespace errc = script::errc;
+using namespace objects;
 using Outcome = MpdConnection::Outcome;
 
 namespace {
 
 const char* const kQueueName = "Queue";
-
-std::string describe(const std::vector<Reference>& path, std::size_t count)
-{
-    std::string text;
-    for (std::size_t i = count; i-- > 0;) {
-        if (!text.empty())
-            text += " of ";
-        const Reference& ref = path[i];
-        text += ref.term;
-        if (ref.kind == Reference::Kind::ElementByIndex)
-            text += " " + std::to_string(ref.index);
-        else if (ref.kind == Reference::Kind::ElementByName)
-            text += " \"" + ref.name + "\"";
-    }
-    return text;
-}
-
-Error cantGet(const std::vector<Reference>& path, std::size_t count)
-{
-    return Error{errc::CantGet, "Can't get " + describe(path, count) + "."};
-}
-
-Error cantSet(const std::vector<Reference>& path)
-{
-    return Error{errc::CantSet, "Can't set " + describe(path, path.size()) + "."};
-}
-
-Error cantMake(const Value& value, const std::string& wanted)
-{
-    const std::string text = value.stringValue().value_or("that value");
-    return Error{errc::CantMakeType, "Can't make " + text + " into type " + wanted + "."};
-}
-
-bool isObjectStep(const Reference& ref)
-{
-    return ref.kind != Reference::Kind::Property || ref.term == "current track" || ref.term == "current playlist";
-}
-
-std::optional<double> number(const Value& v)
-{
-    if (v.type() == Value::Type::Integer)
-        return double(v.asInteger());
-    if (v.type() == Value::Type::Real && std::isfinite(v.asReal()))
-        return v.asReal();
-    return std::nullopt;
-}
 
 // The rating sticker's value (the library splits name and value): 0-10 on the server, 0-100 in the scripts.
 std::int64_t ratingFromSticker(const char* text)

@@ -1,5 +1,6 @@
 #include "players/mpris/MprisPlayer.h"
 
+#include "players/PlayerErrors.h"
 #include "players/mpris/MprisBus.h"
 #include "players/mpris/MprisLink.h"
 #include "players/mpris/MprisSession.h"
@@ -16,51 +17,9 @@ using script::Reference;
 using script::Result;
 using script::Value;
 namespace errc = script::errc;
+using namespace objects;
 
 namespace {
-
-std::string describeStep(const Reference& ref)
-{
-    switch (ref.kind) {
-    case Reference::Kind::Property: return ref.term;
-    case Reference::Kind::ElementByIndex: return ref.term + " " + std::to_string(ref.index);
-    case Reference::Kind::ElementByName: return ref.term + " \"" + ref.name + "\"";
-    }
-    return ref.term;
-}
-
-// "track 9 of current playlist": the first `count` steps, innermost first.
-std::string describe(const std::vector<Reference>& path, std::size_t count)
-{
-    std::string text;
-    for (std::size_t i = count; i-- > 0;) {
-        if (!text.empty())
-            text += " of ";
-        text += describeStep(path[i]);
-    }
-    return text;
-}
-
-Error cantGet(const std::vector<Reference>& path, std::size_t count)
-{
-    return Error{errc::CantGet, "Can't get " + describe(path, count) + "."};
-}
-
-Error cantSet(const std::vector<Reference>& path)
-{
-    return Error{errc::CantSet, "Can't set " + describe(path, path.size()) + "."};
-}
-
-Error cantMake(const Value& value, const std::string& wanted)
-{
-    const std::string text = value.stringValue().value_or("that value");
-    return Error{errc::CantMakeType, "Can't make " + text + " into type " + wanted + "."};
-}
-
-bool isObjectStep(const Reference& ref)
-{
-    return ref.kind != Reference::Kind::Property || ref.term == "current track" || ref.term == "current playlist";
-}
 
 const char* stateName(const QString& status)
 {
