@@ -13,22 +13,14 @@
 
 namespace {
 constexpr const char* kUsage =
-    "usage: zintara [--player PLAYER] [--library FILE] [Qt options]
-"
-    "  --player PLAYER   the player the scripts call \"iTunes\": auto (the default), builtin,
-"
-    "                    mpd[:HOST[:PORT]] or mpris[:NAME]; else ZINTARA_PLAYER, else the
-"
-    "                    preferences' choice
-"
-    "  --library FILE  a library file for the built-in player (JSON)
-"
-    "  --help          show this help and exit
-"
-    "  --version       show the version and exit
-"
-    "Qt's own options (-style NAME, -session ID, -display DISPLAY, ...) are accepted.
-";
+    "usage: zintara [--player PLAYER] [--library FILE] [Qt options]\n"
+    "  --player PLAYER   the player the scripts call \"iTunes\": auto (the default), builtin,\n"
+    "                    mpd[:HOST[:PORT]] or mpris[:NAME]; else ZINTARA_PLAYER, else the\n"
+    "                    preferences' choice\n"
+    "  --library FILE  a library file for the built-in player (JSON)\n"
+    "  --help          show this help and exit\n"
+    "  --version       show the version and exit\n"
+    "Qt's own options (-style NAME, -session ID, -display DISPLAY, ...) are accepted.\n";
 
 // Shown where a user who started the program from a menu would look.
 void reportStartFailure(const std::string& message)
