@@ -34,6 +34,7 @@ public:
     }
     bool isRunning() const override { return true; }
     void launch() override {}
+    std::string launchProblem() const override { return "nothing starts " + m_identity; }
     void beginPoll() override { ++*m_polls; }
     script::Result<Value> get(const script::ObjectSpecifier&) override { return Value::text(m_identity); }
     script::Result<Value> set(const script::ObjectSpecifier&, const Value&) override { return Value(); }
@@ -100,8 +101,12 @@ TEST_F(AutoPlayerTest, PlayingBusPlayerThenFirstBusPlayerThenBuiltin)
     EXPECT_EQ(poll(), "alpha");
     EXPECT_EQ(made, 2); // each bus player is made once and kept while it stays
 
+    // Why a launch failed is the followed player's to say.
+    EXPECT_EQ(player->launchProblem(), "nothing starts alpha");
+
     bus.clear();
     EXPECT_EQ(poll(), "iTunes");
+    EXPECT_EQ(player->launchProblem(), "");
     // The built-in player answers for the name only through this player,
     // and waits to be launched as it always does.
     EXPECT_FALSE(processExists());
@@ -158,6 +163,27 @@ TEST(PlayerChoiceTest, CommandLineThenEnvironmentThenSettingThenAuto)
     EXPECT_TRUE(checkPlayerChoice("mpd:box:port"));
     EXPECT_TRUE(checkPlayerChoice("mpris:"));
     EXPECT_NE(checkPlayerChoice("winamp").value_or("").find("known: auto, builtin"), std::string::npos);
+}
+
+TEST_F(AutoPlayerTest, FactoryMakesJustThePlayerForAChoice)
+{
+    PlayerOptions options;
+    options.player = "mpd:127.0.0.1:" + std::to_string(testing_support::freeLocalPort());
+    auto made = PlayerFactory::makePlayer(options);
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<Player>>(made)) << std::get<std::string>(made);
+    EXPECT_EQ(std::get<std::unique_ptr<Player>>(made)->displayName(), "MPD");
+
+    options.player = "builtin";
+    options.libraryPath = tempDir() + "/missing.json";
+    made = PlayerFactory::makePlayer(options);
+    ASSERT_TRUE(std::holds_alternative<std::string>(made));
+    EXPECT_NE(std::get<std::string>(made).find("missing.json"), std::string::npos) << std::get<std::string>(made);
+
+    setenv("ZINTARA_PLAYER", "builtin", 1);
+    EXPECT_TRUE(playerChoiceOverridden(""));
+    unsetenv("ZINTARA_PLAYER");
+    EXPECT_FALSE(playerChoiceOverridden(""));
+    EXPECT_TRUE(playerChoiceOverridden("mpd"));
 }
 
 TEST_F(AutoPlayerTest, FactoryBuildsAnMpdPlayerAndAnAutomaticOne)
