@@ -80,7 +80,7 @@ std::optional<std::string> checkPlayerChoice(const std::string& choice)
     if (c.kind == "mpris") {
         if (c.hasAddress && c.address.empty())
             return "an MPRIS player needs a name after \"mpris:\"";
-        return std::nullopt;
+        return c.hasAddress ? MprisPlayer::checkName(c.address) : std::nullopt;
     }
     return "unknown player \"" + choice + "\" (" + kKnown + ")";
 }

@@ -146,6 +146,7 @@ TEST(PlayerChoiceTest, CommandLineThenEnvironmentThenSettingThenAuto)
     EXPECT_EQ(effectivePlayerChoice("builtin", "mpd"), "builtin");
     // A hand-edited setting that is no player does not stop the program.
     EXPECT_EQ(effectivePlayerChoice("", "winamp"), "auto");
+    EXPECT_EQ(effectivePlayerChoice("", "mpris:9lives"), "auto");
     setenv("ZINTARA_PLAYER", "mpris:vlc.instance1234", 1);
     EXPECT_EQ(effectivePlayerChoice("", "mpd"), "mpris:vlc.instance1234");
     EXPECT_EQ(effectivePlayerChoice("mpd:box:6601", "builtin"), "mpd:box:6601");
@@ -158,6 +159,8 @@ TEST(PlayerChoiceTest, CommandLineThenEnvironmentThenSettingThenAuto)
     EXPECT_FALSE(checkPlayerChoice("mpd:/run/mpd/socket"));
     EXPECT_FALSE(checkPlayerChoice("mpd:pw@box:6601"));
     EXPECT_FALSE(checkPlayerChoice("mpris:vlc.instance1234"));
+    EXPECT_FALSE(checkPlayerChoice("mpris:org.mpris.MediaPlayer2.vlc"));
+    EXPECT_TRUE(checkPlayerChoice("mpris:a..b"));
     EXPECT_TRUE(checkPlayerChoice("auto:x"));
     EXPECT_TRUE(checkPlayerChoice("builtin:x"));
     EXPECT_TRUE(checkPlayerChoice("mpd:box:port"));
