@@ -41,6 +41,7 @@ public:
     const script::Dictionary& dictionary() const override { return m_builtin->dictionary(); }
     bool isRunning() const override { return m_current->isRunning(); }
     void launch() override { m_current->launch(); }
+    std::string launchProblem() const override { return m_current->launchProblem(); }
     bool launchApplication() override { return m_current->launchApplication(); }
     void beginPoll() override;
 

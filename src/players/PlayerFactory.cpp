@@ -58,6 +58,12 @@ std::string effectivePlayerChoice(const std::string& commandLine, const std::str
     return "auto";
 }
 
+bool playerChoiceOverridden(const std::string& commandLine)
+{
+    const char* env = std::getenv("ZINTARA_PLAYER");
+    return !commandLine.empty() || (env && *env);
+}
+
 std::optional<std::string> checkPlayerChoice(const std::string& choice)
 {
     const Choice c = split(choice);
@@ -74,38 +80,42 @@ std::optional<std::string> checkPlayerChoice(const std::string& choice)
     if (c.kind == "mpris") {
         if (c.hasAddress && c.address.empty())
             return "an MPRIS player needs a name after \"mpris:\"";
-        return std::nullopt;
+        return c.hasAddress ? MprisPlayer::checkName(c.address) : std::nullopt;
     }
     return "unknown player \"" + choice + "\" (" + kKnown + ")";
 }
 
 std::variant<std::unique_ptr<PlayerDirectory>, std::string> PlayerFactory::make(const PlayerOptions& options)
 {
+    auto made = makePlayer(options);
+    if (auto* problem = std::get_if<std::string>(&made))
+        return *problem;
+    auto directory = std::make_unique<PlayerDirectory>();
+    directory->setPlayer(std::move(std::get<std::unique_ptr<Player>>(made)));
+    return directory;
+}
+
+std::variant<std::unique_ptr<Player>, std::string> PlayerFactory::makePlayer(const PlayerOptions& options)
+{
     if (auto problem = checkPlayerChoice(options.player))
         return *problem;
     const Choice choice = split(options.player);
-    auto directory = std::make_unique<PlayerDirectory>();
 
     if (choice.kind == "mpris") {
         auto chosen = MprisPlayer::choose(options.name, choice.address);
         if (auto* problem = std::get_if<std::string>(&chosen))
             return *problem;
-        directory->setPlayer(std::move(std::get<std::unique_ptr<MprisPlayer>>(chosen)));
-        return directory;
+        return std::unique_ptr<Player>(std::move(std::get<std::unique_ptr<MprisPlayer>>(chosen)));
     }
-    if (choice.kind == "mpd") {
-        directory->setPlayer(std::make_unique<MpdPlayer>(options.name, *MpdAddress::parse(choice.address)));
-        return directory;
-    }
+    if (choice.kind == "mpd")
+        return std::unique_ptr<Player>(std::make_unique<MpdPlayer>(options.name, *MpdAddress::parse(choice.address)));
 
     auto builtin = makeBuiltin(options);
     if (auto* problem = std::get_if<std::string>(&builtin))
         return *problem;
     auto& made = std::get<std::unique_ptr<BuiltinPlayer>>(builtin);
-    if (choice.kind == "builtin") {
-        directory->setPlayer(std::move(made));
-        return directory;
-    }
+    if (choice.kind == "builtin")
+        return std::unique_ptr<Player>(std::move(made));
 
     AutoPlayer::Sources sources;
     sources.listBusPlayers = [] {
@@ -122,8 +132,7 @@ std::variant<std::unique_ptr<PlayerDirectory>, std::string> PlayerFactory::make(
     auto automatic = std::make_unique<AutoPlayer>(options.name, std::make_unique<MpdPlayer>(options.name, MpdAddress{}),
                                                   std::move(made), std::move(sources), builtinEntry);
     automatic->beginPoll();
-    directory->setPlayer(std::move(automatic));
-    return directory;
+    return std::unique_ptr<Player>(std::move(automatic));
 }
 
 } // namespace players

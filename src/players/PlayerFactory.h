@@ -34,6 +34,10 @@ std::string effectivePlayerChoice(const std::string& commandLine, const std::str
 // formed, else the message make() would give.
 std::optional<std::string> checkPlayerChoice(const std::string& choice);
 
+// True when the command line or ZINTARA_PLAYER decide the player, so the
+// stored setting does not.
+bool playerChoiceOverridden(const std::string& commandLine);
+
 // Builds the directory of applications for a player choice. On failure the
 // result is a message for the user: an unknown player, a malformed address,
 // an MPRIS name with no player behind it, or a library file refused with
@@ -41,6 +45,9 @@ std::optional<std::string> checkPlayerChoice(const std::string& choice);
 class PlayerFactory {
 public:
     static std::variant<std::unique_ptr<PlayerDirectory>, std::string> make(const PlayerOptions& options);
+    // Just the player, for a directory that exists already (a choice made
+    // while the program runs); the same failures as make().
+    static std::variant<std::unique_ptr<Player>, std::string> makePlayer(const PlayerOptions& options);
 };
 
 } // namespace players

@@ -1,6 +1,7 @@
 #include "zintara/Zintara.h"
 
 #include "players/Player.h"
+#include "players/PlayerFactory.h"
 
 #include "kit/Nib.h"
 #include "kit/StatusBar.h"

@@ -26,6 +26,8 @@ class Window;
 
 namespace players {
 class Player;
+class PlayerDirectory;
+struct PlayerOptions;
 } // namespace players
 
 namespace script {
@@ -86,6 +88,11 @@ public:
     // now and the stored choice; the selected one into the store.
     void loadPlayerChoice();
     void savePlayerChoice();
+    // Lets a saved choice replace the player at once: `directory` holds the
+    // player built from `options`; not owned. Left unset when the command
+    // line or ZINTARA_PLAYER chose the player, which the setting does not
+    // override.
+    void allowPlayerSwitch(players::PlayerDirectory& directory, const players::PlayerOptions& options);
 
     // Poll.
     void timerFire(void* sender);
@@ -186,6 +193,13 @@ private:
     bool m_playerShownRunning = false;
     // The choice each item of playerChoice stands for, by tag.
     std::vector<std::string> m_playerChoices;
+    // Where a saved choice installs its player, and what built the one in
+    // force; null while the choice waits for the next start.
+    players::PlayerDirectory* m_switchDirectory = nullptr;
+    std::unique_ptr<players::PlayerOptions> m_playerOptions;
+    // Builds the player for `choice` and puts it in place of the current
+    // one; an alert, and the current player kept, when it cannot be built.
+    void switchPlayer(const std::string& choice);
     std::unique_ptr<kit::Nib> m_nib;
     // Keeps this controller the font panel's delegate while it lives.
     std::shared_ptr<void> m_fontPanelDelegate;

@@ -9,6 +9,7 @@
 #include "kit/UserDefaults.h"
 #include "kit/Window.h"
 #include "kit/Workspace.h"
+#include "players/Player.h"
 #include "zintara/TagView.h"
 #include "zintara/Tags.h"
 #include "zintara/TunesView.h"
@@ -83,8 +84,13 @@ bool Zintara::appIsRunning(const std::string& name) const
 
 void Zintara::launchITunes()
 {
-    kit::Workspace::sharedWorkspace().launchApplication(kPlayerName);
+    const bool launched = kit::Workspace::sharedWorkspace().launchApplication(kPlayerName);
     kit::Application::sharedApplication().activateIgnoringOtherApps(true);
+    // A player on its way up says nothing; one that cannot start says why.
+    if (!launched && m_player) {
+        if (const std::string problem = m_player->launchProblem(); !problem.empty())
+            alert("The player could not be started", problem, "OK", std::nullopt);
+    }
 }
 
 void Zintara::reportSaveFailure(const std::string& path, const std::string& reason)

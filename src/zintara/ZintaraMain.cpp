@@ -93,6 +93,8 @@ int zintaraMain(int argc, char** argv)
     const auto& directory = std::get<std::unique_ptr<players::PlayerDirectory>>(made);
 
     Zintara controller(*directory);
+    if (!players::playerChoiceOverridden(playerArgument))
+        controller.allowPlayerSwitch(*directory, options);
     std::string error;
     if (!controller.loadInterface(&error)) {
         reportStartFailure(error);

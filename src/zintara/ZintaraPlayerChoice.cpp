@@ -1,11 +1,13 @@
 // The preferences' "Player" pop-up: Automatic, Built-in, MPD and each media
 // player on the session bus by its own name; stored as `player`. A stored
 // choice of a player that has gone stays selectable by name, marked as not
-// running. The choice takes effect at the next start.
+// running. A saved choice replaces the player at once, unless the command
+// line or ZINTARA_PLAYER chose it; then it waits for a start without them.
 #include "zintara/Zintara.h"
 
 #include "kit/PopUpButton.h"
 #include "kit/UserDefaults.h"
+#include "players/PlayerFactory.h"
 #include "players/mpris/MprisBus.h"
 
 #include <utility>
@@ -62,6 +64,38 @@ void Zintara::savePlayerChoice()
     // Nothing selected (a stored value this window cannot show) keeps the
     // stored value.
     const int tag = playerChoice->selectedTag();
-    if (tag >= 0 && std::size_t(tag) < m_playerChoices.size())
-        kit::UserDefaults::standardUserDefaults().setObject(m_playerChoices[std::size_t(tag)], "player");
+    if (tag < 0 || std::size_t(tag) >= m_playerChoices.size())
+        return;
+    const std::string& choice = m_playerChoices[std::size_t(tag)];
+    kit::UserDefaults::standardUserDefaults().setObject(choice, "player");
+    switchPlayer(choice);
+}
+
+void Zintara::allowPlayerSwitch(players::PlayerDirectory& directory, const players::PlayerOptions& options)
+{
+    m_switchDirectory = &directory;
+    m_playerOptions = std::make_unique<players::PlayerOptions>(options);
+}
+
+void Zintara::switchPlayer(const std::string& choice)
+{
+    if (!m_switchDirectory || !m_playerOptions || choice == m_playerOptions->player)
+        return;
+    players::PlayerOptions options = *m_playerOptions;
+    options.player = choice;
+    auto made = players::PlayerFactory::makePlayer(options);
+    if (const auto* problem = std::get_if<std::string>(&made)) {
+        const std::string end = !problem->empty() && problem->back() == '.' ? "" : ".";
+        alert("The player could not be changed",
+              *problem + end + "\n\nZintara goes on with " + playerDisplayName() + ".", "OK", std::nullopt);
+        return;
+    }
+    // The new player takes over the workspace entry with the name. Compiled
+    // scripts hold the application they were compiled against, so they are
+    // compiled again against the new one before any of them runs.
+    m_switchDirectory->setPlayer(std::move(std::get<std::unique_ptr<players::Player>>(made)));
+    m_player = m_switchDirectory->player();
+    m_playerOptions->player = choice;
+    if (compiledScripts[0])
+        initScripts();
 }

@@ -34,6 +34,7 @@ public:
     }
     bool isRunning() const override { return true; }
     void launch() override {}
+    std::string launchProblem() const override { return "nothing starts " + m_identity; }
     void beginPoll() override { ++*m_polls; }
     script::Result<Value> get(const script::ObjectSpecifier&) override { return Value::text(m_identity); }
     script::Result<Value> set(const script::ObjectSpecifier&, const Value&) override { return Value(); }
@@ -100,8 +101,12 @@ TEST_F(AutoPlayerTest, PlayingBusPlayerThenFirstBusPlayerThenBuiltin)
     EXPECT_EQ(poll(), "alpha");
     EXPECT_EQ(made, 2); // each bus player is made once and kept while it stays
 
+    // Why a launch failed is the followed player's to say.
+    EXPECT_EQ(player->launchProblem(), "nothing starts alpha");
+
     bus.clear();
     EXPECT_EQ(poll(), "iTunes");
+    EXPECT_EQ(player->launchProblem(), "");
     // The built-in player answers for the name only through this player,
     // and waits to be launched as it always does.
     EXPECT_FALSE(processExists());
@@ -141,6 +146,7 @@ TEST(PlayerChoiceTest, CommandLineThenEnvironmentThenSettingThenAuto)
     EXPECT_EQ(effectivePlayerChoice("builtin", "mpd"), "builtin");
     // A hand-edited setting that is no player does not stop the program.
     EXPECT_EQ(effectivePlayerChoice("", "winamp"), "auto");
+    EXPECT_EQ(effectivePlayerChoice("", "mpris:9lives"), "auto");
     setenv("ZINTARA_PLAYER", "mpris:vlc.instance1234", 1);
     EXPECT_EQ(effectivePlayerChoice("", "mpd"), "mpris:vlc.instance1234");
     EXPECT_EQ(effectivePlayerChoice("mpd:box:6601", "builtin"), "mpd:box:6601");
@@ -153,11 +159,34 @@ TEST(PlayerChoiceTest, CommandLineThenEnvironmentThenSettingThenAuto)
     EXPECT_FALSE(checkPlayerChoice("mpd:/run/mpd/socket"));
     EXPECT_FALSE(checkPlayerChoice("mpd:pw@box:6601"));
     EXPECT_FALSE(checkPlayerChoice("mpris:vlc.instance1234"));
+    EXPECT_FALSE(checkPlayerChoice("mpris:org.mpris.MediaPlayer2.vlc"));
+    EXPECT_TRUE(checkPlayerChoice("mpris:a..b"));
     EXPECT_TRUE(checkPlayerChoice("auto:x"));
     EXPECT_TRUE(checkPlayerChoice("builtin:x"));
     EXPECT_TRUE(checkPlayerChoice("mpd:box:port"));
     EXPECT_TRUE(checkPlayerChoice("mpris:"));
     EXPECT_NE(checkPlayerChoice("winamp").value_or("").find("known: auto, builtin"), std::string::npos);
+}
+
+TEST_F(AutoPlayerTest, FactoryMakesJustThePlayerForAChoice)
+{
+    PlayerOptions options;
+    options.player = "mpd:127.0.0.1:" + std::to_string(testing_support::freeLocalPort());
+    auto made = PlayerFactory::makePlayer(options);
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<Player>>(made)) << std::get<std::string>(made);
+    EXPECT_EQ(std::get<std::unique_ptr<Player>>(made)->displayName(), "MPD");
+
+    options.player = "builtin";
+    options.libraryPath = tempDir() + "/missing.json";
+    made = PlayerFactory::makePlayer(options);
+    ASSERT_TRUE(std::holds_alternative<std::string>(made));
+    EXPECT_NE(std::get<std::string>(made).find("missing.json"), std::string::npos) << std::get<std::string>(made);
+
+    setenv("ZINTARA_PLAYER", "builtin", 1);
+    EXPECT_TRUE(playerChoiceOverridden(""));
+    unsetenv("ZINTARA_PLAYER");
+    EXPECT_FALSE(playerChoiceOverridden(""));
+    EXPECT_TRUE(playerChoiceOverridden("mpd"));
 }
 
 TEST_F(AutoPlayerTest, FactoryBuildsAnMpdPlayerAndAnAutomaticOne)

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 
 namespace players {
 namespace {
@@ -466,7 +467,19 @@ TEST_F(MpdPlayerTest, LaunchStartsTheUsersServerOnlyWhenAsked)
             launched.push_back(a);
         return true;
     });
+    // A user unit, a configuration and both programs.
+    const std::string root = tempDir() + "/machine";
+    for (const char* folder : {"/units", "/bin"})
+        std::filesystem::create_directories(root + folder);
+    testing_support::writeFile(root + "/units/mpd.service", "[Service]\n");
+    testing_support::writeFile(root + "/mpd.conf", "port \"6600\"\n");
+    for (const char* program : {"mpd", "systemctl"}) {
+        testing_support::writeFile(root + "/bin/" + program, "#!/bin/sh\n");
+        std::filesystem::permissions(root + "/bin/" + program, std::filesystem::perms::owner_all);
+    }
+    MpdLauncher machine{{root + "/nothing", root + "/units"}, {root + "/mpd.conf"}, {root + "/bin"}};
     install("127.0.0.1:" + std::to_string(testing_support::freeLocalPort()));
+    player->setLauncher(machine);
 
     // A script's own launch before an event does not start servers.
     auto r = tell("play");
@@ -475,18 +488,39 @@ TEST_F(MpdPlayerTest, LaunchStartsTheUsersServerOnlyWhenAsked)
     EXPECT_TRUE(launched.empty());
 
     EXPECT_TRUE(kit::Workspace::sharedWorkspace().launchApplication("iTunes"));
-    ASSERT_EQ(launched.size(), 3u);
-    EXPECT_NE(launched[2].find("systemctl --user start mpd"), std::string::npos);
-    kit::Task::setLauncher(nullptr);
+    EXPECT_EQ(launched, (std::vector<std::string>{"/bin/sh", "-c",
+                                                  "systemctl --user start mpd.service 2>/dev/null || exec mpd"}));
+    EXPECT_EQ(player->launchProblem(), "");
+
+    // Without a unit: the mpd program, which reads the configuration.
+    launched.clear();
+    machine.unitFolders.clear();
+    player->setLauncher(machine);
+    EXPECT_TRUE(player->launchApplication());
+    EXPECT_EQ(launched, (std::vector<std::string>{root + "/bin/mpd"}));
+
+    // A configuration without the program, then neither unit nor
+    // configuration: nothing is run and the player says why.
+    launched.clear();
+    std::filesystem::remove(root + "/bin/mpd");
+    player->setLauncher(machine);
+    EXPECT_FALSE(player->launchApplication());
+    EXPECT_EQ(player->launchProblem(), "The mpd program is not installed.");
+    machine.configFiles.clear();
+    player->setLauncher(machine);
+    EXPECT_FALSE(kit::Workspace::sharedWorkspace().launchApplication("iTunes"));
+    EXPECT_NE(player->launchProblem().find("no systemd user unit (mpd.service) and no configuration file"),
+              std::string::npos)
+        << player->launchProblem();
+    EXPECT_TRUE(launched.empty());
+    // The engine's own launch reports no stale reason.
+    player->launch();
+    EXPECT_EQ(player->launchProblem(), "");
 
     // A server elsewhere is not this machine's to start.
-    launched.clear();
     install("192.0.2.1:6600", MpdConnection::kDefaultTimeoutMs);
-    kit::Task::setLauncher([&](const std::string& path, const std::vector<std::string>&) {
-        launched.push_back(path);
-        return true;
-    });
     EXPECT_FALSE(player->launchApplication());
+    EXPECT_NE(player->launchProblem().find("another machine"), std::string::npos);
     EXPECT_TRUE(launched.empty());
     kit::Task::setLauncher(nullptr);
 }

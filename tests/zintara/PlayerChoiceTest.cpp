@@ -1,6 +1,7 @@
 // The preferences' "Player" pop-up and the stored `player` choice.
 #include "ControllerFixture.h"
 
+#include "kit/MenuItem.h"
 #include "kit/PopUpButton.h"
 #include "kit/Task.h"
 #include "kit/UserDefaults.h"
@@ -61,9 +62,14 @@ TEST_F(PlayerChoiceTest, OffersTheKindsAndStoresTheChoiceOnSave)
     EXPECT_EQ(titles(), (std::vector<std::string>{"Automatic", "Built-in", "MPD"}));
     EXPECT_EQ(box().currentText().toStdString(), "Automatic");
 
+    // The player came from the command line (no switch allowed): the
+    // choice waits for the next start.
+    players::Player* before = directory->player();
     choose("MPD");
     save();
     EXPECT_EQ(store().stringForKey("player"), "mpd");
+    EXPECT_EQ(directory->player(), before);
+    EXPECT_EQ(controller->quitTunes->title(), "Launch iTunes");
     EXPECT_EQ(players::effectivePlayerChoice("", *store().stringForKey("player")), "mpd");
 
     controller->showPrefsWnd();
@@ -92,6 +98,37 @@ TEST_F(PlayerChoiceTest, AStoredPlayerThatIsGoneStaysSelectableByName)
     EXPECT_EQ(box().currentIndex(), -1);
     save();
     EXPECT_EQ(store().stringForKey("player"), "winamp");
+}
+
+TEST_F(PlayerChoiceTest, AChoiceThatCannotBeBuiltKeepsThePlayerAndSaysWhy)
+{
+    players::PlayerOptions options;
+    options.player = "builtin";
+    controller->allowPlayerSwitch(*directory, options);
+    player().launch();
+    controller->timerFire(nullptr);
+    players::Player* before = directory->player();
+
+    // Stored by hand: not a name a bus player can have.
+    store().setObject(std::string("mpris:9lives"), "player");
+    controller->showPrefsWnd();
+    EXPECT_EQ(box().currentText().toStdString(), "9lives (not running)");
+    save();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText(), "The player could not be changed");
+    EXPECT_NE(alerts[0].informativeText().find("\"9lives\" is not the name of an MPRIS player"), std::string::npos)
+        << alerts[0].informativeText();
+    EXPECT_NE(alerts[0].informativeText().find("goes on with iTunes"), std::string::npos);
+    EXPECT_EQ(store().stringForKey("player"), "mpris:9lives");
+    EXPECT_EQ(directory->player(), before);
+    EXPECT_EQ(controller->quitTunes->title(), "Quit iTunes");
+    EXPECT_TRUE(controller->runScript(4).has_value());
+
+    // Saving the choice in force again builds nothing.
+    choose("Built-in");
+    save();
+    EXPECT_EQ(directory->player(), before);
+    EXPECT_EQ(alerts.size(), 1u);
 }
 
 } // namespace

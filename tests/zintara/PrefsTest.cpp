@@ -20,6 +20,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QSlider>
 
 #include <cstdlib>
@@ -617,4 +618,15 @@ TEST_F(PrefsTest, TheAutostartEntryIsAValidDesktopEntry)
     const std::string path = tempDir() + "/org.zintara.Zintara.desktop";
     testing_support::writeFile(path, kit::LoginItem::entryText("/opt/my apps/zin$tara"));
     EXPECT_EQ(std::system(("desktop-file-validate '" + path + "'").c_str()), 0);
+}
+
+TEST_F(PrefsTest, EveryLabelShowsItsWholeText)
+{
+    controller->showPrefsWnd();
+    for (QLabel* label : controller->prefsWnd->widget()->findChildren<QLabel*>()) {
+        if (label->wordWrap() || label->text().isEmpty() || label->textFormat() == Qt::RichText)
+            continue;
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->contentsRect().width())
+            << label->objectName().toStdString() << ": " << label->text().toStdString();
+    }
 }

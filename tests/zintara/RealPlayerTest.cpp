@@ -6,12 +6,15 @@
 #include "kit/Menu.h"
 #include "kit/MenuItem.h"
 #include "kit/UserDefaults.h"
+#include "kit/Workspace.h"
+#include "players/mpd/MpdPlayer.h"
 #include "support/MpdServer.h"
 #include "zintara/Tags.h"
 #include "zintara/TunesView.h"
 
 #include <mpd/client.h>
 
+#include <QComboBox>
 #include <QLabel>
 
 #include <chrono>
@@ -133,6 +136,88 @@ TEST_F(RealPlayerTest, TheLaunchWindowNamesTheChosenPlayer)
     EXPECT_EQ(modalTitles, std::vector<std::string>{"Launch MPD?"});
     EXPECT_EQ(text.find("iTunes"), std::string::npos) << text;
     EXPECT_NE(text.find("launch MPD now"), std::string::npos) << text;
+}
+
+TEST_F(RealPlayerTest, AServerThatCannotBeStartedSaysWhy)
+{
+    server.stop();
+    controller.reset();
+    directory.reset();
+    players::PlayerOptions options;
+    options.player = "mpd:127.0.0.1:" + std::to_string(server.port());
+    directory = std::move(std::get<std::unique_ptr<players::PlayerDirectory>>(players::PlayerFactory::make(options)));
+    // A machine with neither a user unit for mpd nor a configuration.
+    auto* mpd = dynamic_cast<players::MpdPlayer*>(directory->player());
+    ASSERT_NE(mpd, nullptr);
+    mpd->setLauncher(players::MpdLauncher{});
+    controller = std::make_unique<Zintara>(*directory);
+    std::string error;
+    ASSERT_TRUE(controller->loadInterface(&error)) << error;
+    kit::UserDefaults::standardUserDefaults().setBool(false, "showWelcome");
+
+    // From the launch window at start...
+    answerModal("Launch MPD?", [&](kit::Window& window) { clickButton(window, "launchButton"); });
+    controller->applicationDidFinishLaunching();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText(), "The player could not be started");
+    EXPECT_NE(alerts[0].informativeText().find("no systemd user unit"), std::string::npos)
+        << alerts[0].informativeText();
+
+    // ...and from the menu.
+    controller->timerFire(nullptr);
+    ASSERT_EQ(controller->quitTunes->title(), "Launch MPD");
+    controller->menuSelect(controller->quitTunes);
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_EQ(alerts[1].informativeText(), alerts[0].informativeText());
+}
+
+TEST_F(RealPlayerTest, ASavedPlayerChoiceTakesEffectAtTheNextPoll)
+{
+    players::PlayerOptions options;
+    options.player = "auto";
+    options.shuffleSeed = 1;
+    controller->allowPlayerSwitch(*directory, options);
+    kit::UserDefaults::standardUserDefaults().setBool(false, "clearPaused");
+    controller->syncAppPrefsWithDefaults();
+    controller->timerFire(nullptr);
+    ASSERT_EQ(controller->quitTunes->title(), "Quit MPD");
+
+    auto save = [&](const char* title) {
+        controller->showPrefsWnd();
+        auto* box = controller->prefsWnd->widget()->findChild<QComboBox*>("playerChoice");
+        const int index = box->findText(title);
+        ASSERT_GE(index, 0) << title;
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+        clickButton(*controller->prefsWnd, "saveButton");
+    };
+    auto iTunesEntries = [] {
+        int count = 0;
+        for (const auto& info : kit::Workspace::sharedWorkspace().launchedApplications())
+            count += info.at("NSApplicationName") == "iTunes";
+        return count;
+    };
+
+    // The server still plays, but the built-in player is the choice now.
+    save("Built-in");
+    EXPECT_EQ(kit::UserDefaults::standardUserDefaults().stringForKey("player"), "builtin");
+    EXPECT_EQ(controller->quitTunes->title(), "Launch iTunes");
+    EXPECT_EQ(line(), "(iTunes is not running)");
+    EXPECT_EQ(iTunesEntries(), 0);
+    // The menu launches the new player and the scripts reach it.
+    controller->menuSelect(controller->quitTunes);
+    EXPECT_TRUE(alerts.empty());
+    controller->timerFire(nullptr);
+    EXPECT_EQ(controller->quitTunes->title(), "Quit iTunes");
+    EXPECT_EQ(iTunesEntries(), 1);
+
+    save("MPD");
+    EXPECT_EQ(controller->quitTunes->title(), "Quit MPD");
+    EXPECT_NE(line().find("Beta Song - Other Artist"), std::string::npos) << line();
+    EXPECT_EQ(iTunesEntries(), 1);
+    controller->menuSelect(controller->dropDownMenu->itemWithTag(zintara::kTagNext));
+    EXPECT_EQ(serverPosition(), 2);
+    EXPECT_TRUE(alerts.empty());
 }
 
 TEST_F(RealPlayerTest, AServerThatNeverAnswersKeepsThePollShort)

@@ -73,19 +73,32 @@ bool MpdPlayer::isRunning() const
 
 void MpdPlayer::launch()
 {
+    m_launchProblem.clear();
     refresh();
 }
 
 bool MpdPlayer::launchApplication()
 {
+    m_launchProblem.clear();
     if (refresh())
         return true;
-    if (!m_connection.address().isLocal())
+    if (!m_connection.address().isLocal()) {
+        m_launchProblem = "The MPD server Zintara uses is on another machine; start it there.";
         return false;
+    }
     // A user service where one is set up, else the user's own server; the
     // next poll finds it once it listens.
-    return kit::Task::launchedTaskWithLaunchPath(
-        "/bin/sh", {"-c", "systemctl --user start mpd.service 2>/dev/null || exec mpd"});
+    const auto command = (m_launcher ? *m_launcher : MpdLauncher::forCurrentUser()).command();
+    if (const auto* problem = std::get_if<std::string>(&command)) {
+        m_launchProblem = *problem;
+        return false;
+    }
+    const auto& argv = std::get<std::vector<std::string>>(command);
+    if (!kit::Task::launchedTaskWithLaunchPath(argv.front(), {argv.begin() + 1, argv.end()})) {
+        m_launchProblem = "The program " + argv.front() + " could not be run.";
+        return false;
+    }
+    return true;
 }
 
 void MpdPlayer::beginPoll()

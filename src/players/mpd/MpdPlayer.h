@@ -2,6 +2,7 @@
 
 #include "players/Player.h"
 #include "players/mpd/MpdConnection.h"
+#include "players/mpd/MpdLauncher.h"
 #include "players/mpd/MpdSong.h"
 #include "players/mpd/MpdStatus.h"
 
@@ -28,7 +29,8 @@ namespace players {
 // the server running, since it usually serves more than this program.
 // Launching (from the workspace) starts the user's server:
 // `systemctl --user start mpd` where such a unit exists, else `mpd` with
-// the user's configuration; only for a server on this machine.
+// the user's configuration; only for a server on this machine. When it
+// cannot, launchProblem() says why.
 class MpdPlayer : public Player {
 public:
     MpdPlayer(std::string scriptName, MpdAddress address,
@@ -44,7 +46,10 @@ public:
     // script.
     void launch() override;
     bool launchApplication() override;
+    std::string launchProblem() const override { return m_launchProblem; }
     void beginPoll() override;
+    // Replaces the current user's places where launching looks (tests).
+    void setLauncher(MpdLauncher launcher) { m_launcher = std::move(launcher); }
 
     script::Result<script::Value> get(const script::ObjectSpecifier& object) override;
     script::Result<script::Value> set(const script::ObjectSpecifier& object, const script::Value& value) override;
@@ -82,6 +87,8 @@ private:
 
     std::string m_name;
     MpdConnection m_connection;
+    std::optional<MpdLauncher> m_launcher;
+    std::string m_launchProblem;
 
     // This poll's snapshot.
     bool m_fresh = false;

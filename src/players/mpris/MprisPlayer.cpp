@@ -58,6 +58,13 @@ std::variant<std::unique_ptr<MprisPlayer>, std::string> MprisPlayer::choose(
             return std::string("no MPRIS player is on the session bus; start one, or name it as mpris:NAME");
         return std::make_unique<MprisPlayer>(scriptName, peers.front().busName);
     }
+    if (auto problem = checkName(name))
+        return *problem;
+    return std::make_unique<MprisPlayer>(scriptName, name.rfind(kMprisPrefix, 0) == 0 ? name : kMprisPrefix + name);
+}
+
+std::optional<std::string> MprisPlayer::checkName(const std::string& name)
+{
     const std::string busName = name.rfind(kMprisPrefix, 0) == 0 ? name : kMprisPrefix + name;
     // A bus name: dot-separated elements of letters, digits, '_' and '-',
     // none empty nor starting with a digit, 255 bytes at most.
@@ -76,7 +83,7 @@ std::variant<std::unique_ptr<MprisPlayer>, std::string> MprisPlayer::choose(
     }
     if (!valid)
         return "\"" + name + "\" is not the name of an MPRIS player (mpris:NAME means org.mpris.MediaPlayer2.NAME)";
-    return std::make_unique<MprisPlayer>(scriptName, busName);
+    return std::nullopt;
 }
 
 const std::string& MprisPlayer::busName() const

@@ -47,6 +47,9 @@ public:
     // message for the user when the name is malformed or the bus has none.
     static std::variant<std::unique_ptr<MprisPlayer>, std::string> choose(
         const std::string& scriptName, const std::string& name);
+    // For a non-empty NAME of "mpris:NAME": the message choose() gives
+    // when it is no bus name, else nullopt.
+    static std::optional<std::string> checkName(const std::string& name);
 
     const std::string& busName() const;
     // The player's Identity; while that was never known, its bus name's

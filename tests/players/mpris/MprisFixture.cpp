@@ -26,6 +26,10 @@ std::string MprisFixture::startService(std::vector<std::string> options, const s
     std::vector<std::string> argv = {MPRIS_TEST_SERVICE, "--name", name};
     argv.insert(argv.end(), options.begin(), options.end());
     const std::string busName = "org.mpris.MediaPlayer2." + name;
+    // The bus may still list the last test's service under the same name
+    // for a moment after it ended; the new one is only found once that
+    // owner has left.
+    EXPECT_TRUE(waitForBusName(busName, false)) << busName << " is still taken";
     EXPECT_TRUE(service.start(argv));
     EXPECT_TRUE(waitForBusName(busName, true)) << busName << " did not appear";
     return busName;

@@ -292,6 +292,9 @@ TEST_F(MprisServiceTest, AnAbsentPlayerIsNotRunningAndSaysWhyItCannotStart)
     EXPECT_EQ(launched.error().number, -600);
     EXPECT_EQ(launched.error().message, "Cannot start nobody: no program is registered on the session bus to start "
                                         "org.mpris.MediaPlayer2.nobody.instance77. Start the player yourself.");
+    // The user's launch (menu, launch window) gets the same reason.
+    EXPECT_FALSE(player->launchApplication());
+    EXPECT_EQ(player->launchProblem(), launched.error().message);
 
     // The choice's name: checked, and completed to a bus name.
     auto named = players::MprisPlayer::choose("iTunes", "vlc.instance1234");
