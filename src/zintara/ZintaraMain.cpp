@@ -86,6 +86,14 @@ int zintaraMain(int argc, char** argv)
         playerArgument, kit::UserDefaults::standardUserDefaults().stringForKey("player").value_or(""));
 
     auto made = players::PlayerFactory::make(options);
+    if (auto* message = std::get_if<std::string>(&made); message && !players::playerChoiceOverridden(playerArgument)) {
+        // A stored choice that cannot be built must not keep the program,
+        // and with it the preferences window, from starting.
+        std::cerr << "zintara: the stored player \"" << options.player << "\" cannot be used (" << *message
+                  << "); choosing automatically\n";
+        options.player = "auto";
+        made = players::PlayerFactory::make(options);
+    }
     if (auto* message = std::get_if<std::string>(&made)) {
         reportStartFailure(*message);
         return 1;

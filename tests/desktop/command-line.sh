@@ -46,4 +46,14 @@ settings_skip_launch_windows
 app_start "$zintara" -session x -style Fusion --library "$(dirname "$0")/../../fuzz/corpus/library/full.json"
 window_wait "Zintara" >/dev/null || { cat "$xvfb_work/app.log"; fail "-session x -style Fusion did not start the strip"; }
 app_stop || { cat "$xvfb_work/app.log"; fail "zintara ended with status $?"; }
+# A stored player that cannot be used (here a bare "mpris" with no session
+# bus) gives way to the automatic choice instead of stopping the start.
+sed -i 's|</dict>|<key>player</key><string>mpris</string></dict>|' "$xvfb_work/home/.config/org.zintara.Zintara.plist"
+HOME="$xvfb_work/home" XDG_CONFIG_HOME="$xvfb_work/home/.config" XDG_RUNTIME_DIR="$xvfb_work/runtime" \
+  DBUS_SESSION_BUS_ADDRESS="unix:path=$xvfb_work/no-bus" MPD_HOST="$xvfb_work/no-mpd" QT_QPA_PLATFORM=xcb \
+  "$zintara" >"$xvfb_work/app.log" 2>&1 &
+app_pid=$!
+window_wait "Zintara" >/dev/null || { cat "$xvfb_work/app.log"; fail "a stored player that cannot be used kept the strip away"; }
+grep -q 'stored player "mpris" cannot be used' "$xvfb_work/app.log" || { cat "$xvfb_work/app.log"; fail "no word on the stored player"; }
+app_stop || { cat "$xvfb_work/app.log"; fail "zintara ended with status $?"; }
 echo "command line: OK"
