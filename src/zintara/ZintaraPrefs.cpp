@@ -254,10 +254,12 @@ void Zintara::livePrefClick(kit::Control* sender)
             demo->pieStyle = static_cast<std::int8_t>(pieStyle ? pieStyle->selectedTag() : 0);
         break;
     case kLiveHideDock: {
-        // The setting ends up in the bundle's Info.plist, so the bundle must
-        // be writable; the store is written only on save.
-        const std::string infoPlist = kit::Bundle::mainBundle().bundlePath() + "/Contents/Info.plist";
-        if (kit::FileManager::defaultManager().isWritableFileAtPath(infoPlist)) {
+        // The setting ends up in the bundle's Info.plist, which is replaced
+        // as a whole, so both the file and its folder must be writable; the
+        // store is written only on save.
+        const std::string contents = kit::Bundle::mainBundle().bundlePath() + "/Contents";
+        const kit::FileManager& files = kit::FileManager::defaultManager();
+        if (files.isWritableFileAtPath(contents + "/Info.plist") && files.isWritableFileAtPath(contents)) {
             alert("Hide Dock Icon: Must relaunch",
                   "Changes made to the Hide Dock Icon option will not be visible until the next time Zintara is "
                   "launched.",

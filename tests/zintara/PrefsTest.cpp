@@ -26,6 +26,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <unistd.h>
+
 namespace {
 
 kit::UserDefaults& store()
@@ -357,6 +359,21 @@ TEST_F(PrefsTest, HideDockAsksForARelaunchOrUndoesTheClickOnALockedBundle)
 
     click("saveButton");
     EXPECT_TRUE(store().boolForKey("hideDockIcon")) << "the checkbox reaches the store on save";
+}
+
+TEST_F(PrefsTest, HideDockUndoesTheClickWhenInfoPlistsFolderIsLocked)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind the superuser";
+    // The file alone is writable, but it can only be replaced as a whole.
+    const std::string contents = bundlePath() + "/Contents";
+    std::filesystem::permissions(contents, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    open();
+    click("hideDock");
+    std::filesystem::permissions(contents, std::filesystem::perms::owner_all);
+    EXPECT_EQ(controller->hideDock->state(), 0) << "the click is undone";
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].messageText(), "Oops, Zintara isn't writable");
 }
 
 TEST_F(PrefsTest, TheDemoIsCentredInItsFrameRoundingTowardZero)
