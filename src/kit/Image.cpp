@@ -228,6 +228,8 @@ void Image::lockFocus()
 {
     if (m_focus)
         return;
+    // What is drawn now makes the kept scrolling copies stale.
+    m_scrolled.reset();
     m_focus = std::make_unique<Focus>();
     QPainter& painter = m_focus->painter;
     if (m_bitmap->isNull()) {

@@ -688,3 +688,23 @@ TEST_F(DrawingTest, AScrolledImageShowsWhatItsColumnsDrawnOneByOneShow)
         }
     }
 }
+
+TEST_F(DrawingTest, AScrolledImageDrawnIntoAgainShowsItsNewPixels)
+{
+    Image line({60, 10});
+    auto band = [&] {
+        return drawn({40, 10}, [&] {
+            Color::whiteColor().set();
+            NSRectFill(Rect(0, 0, 40, 10));
+            line.drawScrolled(40, 10, 0, 10);
+        });
+    };
+    const auto empty = band();
+    line.lockFocus();
+    Color::blackColor().set();
+    NSRectFill(Rect(0, 0, 60, 10));
+    line.unlockFocus();
+    const auto filled = band();
+    EXPECT_EQ(filled->colorAtPixel(20, 5).redComponent(), 0.0) << "the middle shows the new black";
+    EXPECT_NE(filled->bitmap(), empty->bitmap());
+}
