@@ -8,7 +8,9 @@
 #include <QPaintEngine>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <vector>
@@ -104,6 +106,24 @@ private:
 };
 } // namespace
 
+// Widest image whose copies are kept for scrolling: ten copies of a line this
+// wide and a marquee's height come to about 2 MB.
+constexpr int kMaxScrolledPixels = 2048;
+
+struct Image::Scrolled {
+    QImage::Format format = QImage::Format_Invalid;
+    int fadeColumns = -1;
+    std::vector<quint32> background; // one pixel a row
+    // The image at full opacity over the background, as `drawInRect` draws it.
+    QImage opaque;
+    // The same at (j + 1) / fadeColumns of full opacity, for j below
+    // fadeColumns, column by column: column c of level j is the `rows`
+    // pixels from ((c * fadeColumns) + j) * rows on, so that the few
+    // columns a frame's fades take lie close together in memory.
+    std::vector<quint32> fades;
+    int rows = 0;
+};
+
 struct Image::Focus {
     // The painter's device when there is no bitmap; it outlives the painter.
     std::unique_ptr<NowhereDevice> nowhere;
@@ -124,6 +144,7 @@ Image::Image(Size size, double scale)
 
 Image::~Image()
 {
+    m_scrolled.reset();
     if (m_focus)
         unlockFocus();
 }
@@ -207,6 +228,8 @@ void Image::lockFocus()
 {
     if (m_focus)
         return;
+    // What is drawn now makes the kept scrolling copies stale.
+    m_scrolled.reset();
     m_focus = std::make_unique<Focus>();
     QPainter& painter = m_focus->painter;
     if (m_bitmap->isNull()) {
@@ -271,6 +294,146 @@ void Image::drawInRect(Rect rect, Rect from, CompositingOperation operation, dou
     painter.setWorldTransform(QTransform(1.0, 0.0, 0.0, -1.0, target.x(), target.maxY()) * saved);
     painter.drawImage(QRectF(0.0, 0.0, target.width(), target.height()), bits, pixels);
     painter.setWorldTransform(saved);
+}
+
+void Image::drawScrolled(double width, double height, double shift, int fadeColumns) const
+{
+    if (drawScrolledFromCopies(width, height, shift, fadeColumns))
+        return;
+    const double A = width;
+    const double H = height;
+    const double X0 = shift;
+    const double m = fadeColumns > 0 ? fadeColumns : 0;
+    for (int i = 0; i < fadeColumns; ++i)
+        drawInRect(Rect(i, 0.0, 1.0, H), Rect(i - X0, 0.0, 1.0, H), CompositingOperation::SourceOver,
+                   (i + 1) / static_cast<double>(fadeColumns));
+    for (int i = 0; i < fadeColumns; ++i)
+        drawInRect(Rect(A - 1 - i, 0.0, 1.0, H), Rect(A - 1 - i - X0, 0.0, 1.0, H), CompositingOperation::SourceOver,
+                   (i + 1) / static_cast<double>(fadeColumns));
+    drawInRect(Rect(m, 0.0, A - 2 * m, H), Rect(m - X0, 0.0, A - 2 * m, H), CompositingOperation::SourceOver, 1.0);
+}
+
+bool Image::drawScrolledFromCopies(double width, double height, double shift, int fadeColumns) const
+{
+    // Source-over of a pixel onto a given one always gives the same pixel,
+    // wherever it is drawn: on a background that is the same along each
+    // row, every band column is a column of one of the copies.
+    GraphicsContext* context = GraphicsContext::current();
+    if (!context)
+        return false;
+    QPainter& painter = context->painter();
+    QPaintDevice* device = painter.device();
+    if (!device || device->devType() != QInternal::Image || painter.opacity() != 1.0)
+        return false;
+    auto* dest = static_cast<QImage*>(device);
+    const QImage& bits = *m_bitmap;
+    if ((dest->format() != QImage::Format_RGB32 && dest->format() != QImage::Format_ARGB32_Premultiplied)
+        || dest->devicePixelRatio() != 1.0 || m_hiDensity || bits.isNull() || bits.devicePixelRatio() != 1.0
+        || bits.format() != QImage::Format_ARGB32_Premultiplied || bits.width() > kMaxScrolledPixels)
+        return false;
+    const auto whole = [](double v) { return std::isfinite(v) && v == std::floor(v) && std::abs(v) < 1e6; };
+    if (!whole(width) || !whole(height) || !whole(shift) || fadeColumns < 0 || width < 2.0 * fadeColumns
+        || height != bits.height() || height != m_size.height)
+        return false;
+    const QTransform placed = QTransform(1.0, 0.0, 0.0, -1.0, 0.0, height) * painter.deviceTransform();
+    if (placed.type() > QTransform::TxTranslate || !whole(placed.dx()) || !whole(placed.dy()))
+        return false;
+    const QRect band(static_cast<int>(placed.dx()), static_cast<int>(placed.dy()), static_cast<int>(width),
+                     static_cast<int>(height));
+    if (band.isEmpty() || !dest->rect().contains(band))
+        return false;
+    if (painter.hasClipping()) {
+        // Kit drawing clips to rectangles only; the band must lie inside.
+        const QRectF clip = painter.deviceTransform().mapRect(painter.clipBoundingRect());
+        if (!clip.contains(QRectF(band)))
+            return false;
+    }
+
+    // The background: one colour a row across the band.
+    std::vector<quint32> background(static_cast<std::size_t>(band.height()));
+    for (int y = 0; y < band.height(); ++y) {
+        const auto* row = reinterpret_cast<const quint32*>(dest->constScanLine(band.y() + y)) + band.x();
+        for (int x = 1; x < band.width(); ++x) {
+            if (row[x] != row[0])
+                return false;
+        }
+        background[static_cast<std::size_t>(y)] = row[0];
+    }
+
+    if (!m_scrolled || m_scrolled->format != dest->format() || m_scrolled->fadeColumns != fadeColumns
+        || m_scrolled->background != background) {
+        auto made = std::make_unique<Scrolled>();
+        made->format = dest->format();
+        made->fadeColumns = fadeColumns;
+        made->background = background;
+        const int count = std::max(fadeColumns, 1);
+        const int columns = bits.width();
+        const int rows = bits.height();
+        made->rows = rows;
+        made->fades.resize(static_cast<std::size_t>(fadeColumns) * columns * rows);
+        for (int j = 0; j < count; ++j) {
+            QImage level(columns, rows, dest->format());
+            if (level.isNull())
+                return false;
+            for (int y = 0; y < rows; ++y) {
+                auto* row = reinterpret_cast<quint32*>(level.scanLine(y));
+                std::fill(row, row + columns, background[static_cast<std::size_t>(y)]);
+            }
+            {
+                // Drawn as a view draws: the same painter set-up, the same call.
+                QPainter levelPainter(&level);
+                levelPainter.setRenderHint(QPainter::Antialiasing);
+                levelPainter.setRenderHint(QPainter::TextAntialiasing);
+                GraphicsContext::flip(levelPainter, height);
+                GraphicsContext levelContext(levelPainter);
+                drawInRect(Rect(0.0, 0.0, columns, height), Rect(0.0, 0.0, columns, height),
+                           CompositingOperation::SourceOver, (j + 1) / static_cast<double>(count));
+            }
+            if (j < fadeColumns) {
+                for (int y = 0; y < rows; ++y) {
+                    const auto* row = reinterpret_cast<const quint32*>(level.constScanLine(y));
+                    for (int c = 0; c < columns; ++c)
+                        made->fades[(static_cast<std::size_t>(c) * fadeColumns + j) * rows + y] = row[c];
+                }
+            }
+            if (j == count - 1)
+                made->opaque = std::move(level);
+        }
+        m_scrolled = std::move(made);
+    }
+
+    const int w = band.width();
+    const int m = fadeColumns;
+    const int x0 = static_cast<int>(shift);
+    const int rows = m_scrolled->rows;
+    const QImage& opaque = m_scrolled->opaque;
+    const quint32* fades = m_scrolled->fades.data();
+    // Band column x shows image column x - x0 when that lies in the image;
+    // elsewhere the band keeps its background.
+    const int first = std::clamp(x0, 0, w);
+    const int last = std::clamp(x0 + bits.width(), first, w); // one past
+    const int middleFrom = std::clamp(m, first, last);
+    const int middleTo = std::clamp(w - m, middleFrom, last);
+    const std::size_t rowStride = static_cast<std::size_t>(dest->bytesPerLine()) / 4;
+    quint32* top = reinterpret_cast<quint32*>(dest->scanLine(band.y())) + band.x();
+    if (middleTo > middleFrom) {
+        for (int y = 0; y < rows; ++y)
+            std::memcpy(top + y * rowStride + middleFrom,
+                        reinterpret_cast<const quint32*>(opaque.constScanLine(y)) + (middleFrom - x0),
+                        static_cast<std::size_t>(middleTo - middleFrom) * 4);
+    }
+    const auto fadeColumn = [&](int x, int level) {
+        if (x < first || x >= last)
+            return;
+        const quint32* from = fades + (static_cast<std::size_t>(x - x0) * m + level) * rows;
+        for (int y = 0; y < rows; ++y)
+            top[y * rowStride + x] = from[y];
+    };
+    for (int i = 0; i < m; ++i) {
+        fadeColumn(i, i);
+        fadeColumn(w - 1 - i, i);
+    }
+    return true;
 }
 
 Color Image::colorAtPixel(int x, int y) const

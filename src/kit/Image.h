@@ -53,6 +53,17 @@ public:
     // multiplies the image's opacity.
     void drawInRect(Rect rect, Rect from, CompositingOperation operation, double fraction) const;
 
+    // Draws the image scrolled through a band `width` points wide and
+    // `height` high at the origin: band column x shows the image's column
+    // x - `shift`, full height, source-over. The first and last
+    // `fadeColumns` columns fade out towards the band's ends: the i-th from
+    // either end (from 0) at (i + 1) / fadeColumns of full opacity.
+    // The same pixels as drawing the columns one by one with `drawInRect`;
+    // where the band lies on a plain background in an image, it is composed
+    // from copies of the image over that background, made once and kept
+    // while the background stays.
+    void drawScrolled(double width, double height, double shift, int fadeColumns) const;
+
     // The colour of one device pixel of the densest bitmap, counted from the
     // bottom-left corner, unpremultiplied. Transparent outside the image.
     Color colorAtPixel(int x, int y) const;
@@ -71,6 +82,9 @@ private:
     std::unique_ptr<QImage> m_bitmap;   // the main bitmap (also the one drawn into)
     std::unique_ptr<QImage> m_hiDensity; // an optional denser twin
     std::unique_ptr<Focus> m_focus;
+    struct Scrolled;
+    mutable std::unique_ptr<Scrolled> m_scrolled; // copies over a background
+    bool drawScrolledFromCopies(double width, double height, double shift, int fadeColumns) const;
 };
 
 } // namespace kit

@@ -3,9 +3,11 @@
 #include "kit/GraphicsContext.h"
 #include "kit/Image.h"
 #include "kit/RunLoop.h"
+#include "kit/X11ImageSender.h"
 
 #include <QBackingStore>
 #include <QEvent>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
@@ -326,7 +328,14 @@ void View::present()
         widget->paintView(painter);
     }
     store->endPaint();
-    store->flush(region, window);
+    // The backing store keeps these pixels for Qt's own flushes (an expose);
+    // the frame itself goes to the window in one request where it can.
+    const QPaintDevice* device = store->paintDevice();
+    const bool sent = device && device->devType() == QInternal::Image
+                      && static_cast<const QImage*>(device)->devicePixelRatio() == 1.0
+                      && X11ImageSender::send(window, *static_cast<const QImage*>(device), area);
+    if (!sent)
+        store->flush(region, window);
     viewDidDisplay();
 }
 

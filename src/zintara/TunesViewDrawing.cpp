@@ -131,15 +131,5 @@ void TunesView::drawRect(kit::Rect)
 
     // Scrolling: every draw is a pure translation by X0, full height.
     const double X0 = A + io + (pieStyle == 1 && scrollingDisabled ? kPieRestShift : 0.0);
-    const double m = fadeEdges ? kFadeColumns : 0.0;
-    if (fadeEdges) {
-        for (int i = 0; i < kFadeColumns; ++i)
-            img->drawInRect(kit::Rect(i, 0.0, 1.0, H), kit::Rect(i - X0, 0.0, 1.0, H),
-                            CompositingOperation::SourceOver, (i + 1) / 10.0);
-        for (int i = 0; i < kFadeColumns; ++i)
-            img->drawInRect(kit::Rect(A - 1 - i, 0.0, 1.0, H), kit::Rect(A - 1 - i - X0, 0.0, 1.0, H),
-                            CompositingOperation::SourceOver, (i + 1) / 10.0);
-    }
-    img->drawInRect(kit::Rect(m, 0.0, A - 2 * m, H), kit::Rect(m - X0, 0.0, A - 2 * m, H),
-                    CompositingOperation::SourceOver, 1.0);
+    img->drawScrolled(A, H, X0, fadeEdges ? kFadeColumns : 0);
 }

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <vector>
 
 using namespace kit;
 
@@ -623,3 +624,87 @@ TEST_F(DrawingTest, ShadowCutByTheDestinationKeepsItsPixels)
 }
 
 } // namespace
+
+namespace {
+// What `drawScrolled` stands for: the band's columns drawn one by one.
+void scrolledColumnByColumn(const Image& line, double width, double height, double shift, int fades)
+{
+    const double m = fades;
+    for (int i = 0; i < fades; ++i) {
+        const double fraction = (i + 1) / static_cast<double>(fades);
+        line.drawInRect(Rect(i, 0, 1, height), Rect(i - shift, 0, 1, height), CompositingOperation::SourceOver,
+                        fraction);
+        line.drawInRect(Rect(width - 1 - i, 0, 1, height), Rect(width - 1 - i - shift, 0, 1, height),
+                        CompositingOperation::SourceOver, fraction);
+    }
+    line.drawInRect(Rect(m, 0, width - 2 * m, height), Rect(m - shift, 0, width - 2 * m, height),
+                    CompositingOperation::SourceOver, 1.0);
+}
+} // namespace
+
+TEST_F(DrawingTest, AScrolledImageShowsWhatItsColumnsDrawnOneByOneShow)
+{
+    // Text with a soft shadow and a half-clear bar: every alpha there is.
+    auto line = drawn({150, 20}, [] {
+        TextAttributes attributes = plainText();
+        Shadow shadow;
+        shadow.setShadowBlurRadius(3.0);
+        shadow.setShadowColor(Color::darkGrayColor());
+        shadow.setShadowOffset(Size{2.0, -2.0});
+        attributes.shadow = shadow;
+        drawInRect("Scrolled line - Artist", Rect(2, 2, 146, 16), attributes);
+        Color::colorWithDeviceRed(0.2, 0.4, 0.9, 0.5).set();
+        NSRectFill(Rect(120, 0, 20, 4));
+    });
+    // Backgrounds: none, plain, plain in another colour (the kept copies
+    // are made again), one colour a row, and one that changes along a row
+    // (drawn column by column).
+    const std::vector<std::function<void()>> backgrounds = {
+        [] {},
+        [] { Color::colorWithDeviceWhite(0.95, 1.0).set(); NSRectFill(Rect(0, 0, 100, 20)); },
+        [] { Color::selectedMenuItemColor().set(); NSRectFill(Rect(0, 0, 100, 20)); },
+        [] {
+            for (int y = 0; y < 20; ++y) {
+                Color::colorWithDeviceRed(y / 20.0, 0.5, 1.0 - y / 40.0, 0.5 + y / 40.0).set();
+                NSRectFill(Rect(0, y, 100, 1));
+            }
+        },
+        [] { Color::redColor().set(); NSRectFill(Rect(0, 0, 37, 20)); },
+    };
+    for (std::size_t b = 0; b < backgrounds.size(); ++b) {
+        for (int fades : {0, 10}) {
+            for (double shift : {-400.0, -149.0, -60.0, -3.0, 0.0, 7.0, 95.0, 99.0, 100.0, 300.0}) {
+                auto fast = drawn({100, 20}, [&] {
+                    backgrounds[b]();
+                    line->drawScrolled(100, 20, shift, fades);
+                });
+                auto reference = drawn({100, 20}, [&] {
+                    backgrounds[b]();
+                    scrolledColumnByColumn(*line, 100, 20, shift, fades);
+                });
+                ASSERT_EQ(fast->bitmap(), reference->bitmap())
+                    << "background " << b << ", fades " << fades << ", shift " << shift;
+            }
+        }
+    }
+}
+
+TEST_F(DrawingTest, AScrolledImageDrawnIntoAgainShowsItsNewPixels)
+{
+    Image line({60, 10});
+    auto band = [&] {
+        return drawn({40, 10}, [&] {
+            Color::whiteColor().set();
+            NSRectFill(Rect(0, 0, 40, 10));
+            line.drawScrolled(40, 10, 0, 10);
+        });
+    };
+    const auto empty = band();
+    line.lockFocus();
+    Color::blackColor().set();
+    NSRectFill(Rect(0, 0, 60, 10));
+    line.unlockFocus();
+    const auto filled = band();
+    EXPECT_EQ(filled->colorAtPixel(20, 5).redComponent(), 0.0) << "the middle shows the new black";
+    EXPECT_NE(filled->bitmap(), empty->bitmap());
+}
