@@ -26,7 +26,8 @@ public:
                                | Qt::WindowDoesNotAcceptFocus)
     {
         setAttribute(Qt::WA_ShowWithoutActivating);
-        setWindowTitle(QStringLiteral("Status Bar"));
+        // Window lists and the X11 name say what the strip belongs to.
+        setWindowTitle(QStringLiteral("Zintara"));
         // Ignored where nothing composites windows; the strip is then opaque.
         setWindowOpacity(0.96);
     }
