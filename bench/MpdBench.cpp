@@ -5,11 +5,11 @@
 // sticker. The server is a private one on 127.0.0.1, playing the test
 // audio with a null output.
 
+#include "PollTable.h"
+
 #include "players/PlayerDirectory.h"
 #include "players/mpd/MpdPlayer.h"
-#include "script/Script.h"
 #include "support/MpdServer.h"
-#include "zintara/ScriptTable.h"
 
 #include <mpd/client.h>
 
@@ -29,7 +29,7 @@ extern char** environ;
 
 namespace {
 
-constexpr int kPoll[] = {19, 10, 4, 1, 2, 3, 8, 5, 6, 7, 9};
+using bench::kPoll;
 
 struct Server {
     testing_support::MpdServer mpd;
@@ -82,7 +82,7 @@ Server& server()
 struct PollWorld {
     players::PlayerDirectory apps;
     players::MpdPlayer* player = nullptr;
-    std::vector<script::Script> table;
+    std::optional<bench::PollTable> table;
 
     PollWorld()
     {
@@ -90,19 +90,10 @@ struct PollWorld {
             "iTunes", players::MpdAddress::parse(server().mpd.address()).value());
         player = owned.get();
         apps.setPlayer(std::move(owned));
-        for (const char* source : zintara::kScriptSources) {
-            table.emplace_back(source, apps);
-            table.back().compile();
-        }
+        table.emplace(apps);
     }
 
-    std::optional<std::string> run(int slot)
-    {
-        auto r = table[std::size_t(slot)].execute();
-        if (!r.ok() || r.value().typeCode() == 0)
-            return std::nullopt;
-        return r.value().stringValue();
-    }
+    std::optional<std::string> run(int slot) { return table->run(slot); }
 };
 
 void MpdFullPoll(benchmark::State& state)

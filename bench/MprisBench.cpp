@@ -5,12 +5,13 @@
 // with a null output on a private session bus that this program starts
 // and stops.
 
+#include "PollTable.h"
+
 #include "kit/Clock.h"
 #include "players/PlayerDirectory.h"
 #include "players/PlayerFactory.h"
 #include "players/mpris/MprisPlayer.h"
 #include "players/mpris/MprisWorld.h"
-#include "script/Script.h"
 #include "zintara/ScriptTable.h"
 
 #include <QCoreApplication>
@@ -34,33 +35,24 @@ extern char** environ;
 
 namespace {
 
-constexpr int kPoll[] = {19, 10, 4, 1, 2, 3, 8, 5, 6, 7, 9};
+using bench::kPoll;
 
 mpris_testing::MprisWorld* g_world = nullptr;
 
 struct PollWorld {
     players::PlayerDirectory apps;
     players::MprisPlayer* player = nullptr;
-    std::vector<script::Script> table;
+    std::optional<bench::PollTable> table;
 
     PollWorld()
     {
         auto owned = std::make_unique<players::MprisPlayer>("iTunes", g_world->mpvBusName());
         player = owned.get();
         apps.setPlayer(std::move(owned));
-        for (const char* source : zintara::kScriptSources) {
-            table.emplace_back(source, apps);
-            table.back().compile();
-        }
+        table.emplace(apps);
     }
 
-    std::optional<std::string> run(int slot)
-    {
-        auto r = table[std::size_t(slot)].execute();
-        if (!r.ok() || r.value().typeCode() == 0)
-            return std::nullopt;
-        return r.value().stringValue();
-    }
+    std::optional<std::string> run(int slot) { return table->run(slot); }
 };
 
 void MprisFullPoll(benchmark::State& state)

@@ -2,9 +2,9 @@
 // with every track field switched on (slots 19, 10, 4, 1, 2, 3, 8, 5, 6, 7,
 // 9), compiled once, executed and read as text as the controller does.
 
+#include "PollTable.h"
+
 #include "players/PlayerFactory.h"
-#include "script/Script.h"
-#include "zintara/ScriptTable.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,11 +13,11 @@
 
 namespace {
 
-constexpr int kPoll[] = {19, 10, 4, 1, 2, 3, 8, 5, 6, 7, 9};
+using bench::kPoll;
 
 struct PollWorld {
     std::unique_ptr<players::PlayerDirectory> apps;
-    std::vector<script::Script> table;
+    std::optional<bench::PollTable> table;
 
     PollWorld()
     {
@@ -25,20 +25,10 @@ struct PollWorld {
         options.shuffleSeed = 1;
         apps = std::move(std::get<0>(players::PlayerFactory::make(options)));
         apps->player()->launch(); // the demo playlist, playing its first track
-        for (const char* source : zintara::kScriptSources) {
-            table.emplace_back(source, *apps);
-            table.back().compile();
-        }
+        table.emplace(*apps);
     }
 
-    // The controller's runScript: the result's text, or nothing.
-    std::optional<std::string> run(int slot)
-    {
-        auto r = table[std::size_t(slot)].execute();
-        if (!r.ok() || r.value().typeCode() == 0)
-            return std::nullopt;
-        return r.value().stringValue();
-    }
+    std::optional<std::string> run(int slot) { return table->run(slot); }
 };
 
 void FullPoll(benchmark::State& state)
