@@ -18,6 +18,7 @@
 #include <QLabel>
 
 #include <chrono>
+#include <functional>
 #include <cstdlib>
 
 namespace {
@@ -37,16 +38,8 @@ protected:
         // No media players from the machine's own session.
         setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + tempDir() + "/no-bus").c_str(), 1);
 
-        controller.reset();
-        directory.reset();
-        players::PlayerOptions options;
-        options.player = players::effectivePlayerChoice("", "");
-        ASSERT_EQ(options.player, "auto");
-        auto made = players::PlayerFactory::make(options);
-        ASSERT_TRUE(std::holds_alternative<std::unique_ptr<players::PlayerDirectory>>(made));
-        directory = std::move(std::get<std::unique_ptr<players::PlayerDirectory>>(made));
-        controller = std::make_unique<Zintara>(*directory);
-        ASSERT_TRUE(controller->loadInterface(&error)) << error;
+        ASSERT_EQ(players::effectivePlayerChoice("", ""), "auto");
+        rebuild("auto");
         controller->setDefaultPrefs();
         controller->syncAppPrefsWithDefaults();
         controller->initScripts();
@@ -60,6 +53,24 @@ protected:
         unsetenv("MPD_HOST");
         unsetenv("MPD_PORT");
         ControllerTest::TearDown();
+    }
+
+    // A new player directory for `choice` and a controller over it, with
+    // its interface loaded; `prepare` may adjust the player first.
+    void rebuild(const std::string& choice, const std::function<void(players::PlayerDirectory&)>& prepare = {})
+    {
+        controller.reset();
+        directory.reset();
+        players::PlayerOptions options;
+        options.player = choice;
+        auto made = players::PlayerFactory::make(options);
+        ASSERT_TRUE(std::holds_alternative<std::unique_ptr<players::PlayerDirectory>>(made));
+        directory = std::move(std::get<std::unique_ptr<players::PlayerDirectory>>(made));
+        if (prepare)
+            prepare(*directory);
+        controller = std::make_unique<Zintara>(*directory);
+        std::string error;
+        ASSERT_TRUE(controller->loadInterface(&error)) << error;
     }
 
     std::string line() { return controller->tunesView->displayStr; }
@@ -118,14 +129,7 @@ TEST_F(RealPlayerTest, TheLaunchWindowNamesTheChosenPlayer)
     // MPD chosen by name, its server not there: the launch window asks
     // about MPD, not about the scripts' name for it.
     server.stop();
-    controller.reset();
-    directory.reset();
-    players::PlayerOptions options;
-    options.player = "mpd:127.0.0.1:" + std::to_string(server.port());
-    directory = std::move(std::get<std::unique_ptr<players::PlayerDirectory>>(players::PlayerFactory::make(options)));
-    controller = std::make_unique<Zintara>(*directory);
-    std::string error;
-    ASSERT_TRUE(controller->loadInterface(&error)) << error;
+    rebuild("mpd:127.0.0.1:" + std::to_string(server.port()));
     kit::UserDefaults::standardUserDefaults().setBool(false, "showWelcome");
     std::string text;
     answerModal("Launch MPD?", [&](kit::Window& window) {
@@ -141,18 +145,12 @@ TEST_F(RealPlayerTest, TheLaunchWindowNamesTheChosenPlayer)
 TEST_F(RealPlayerTest, AServerThatCannotBeStartedSaysWhy)
 {
     server.stop();
-    controller.reset();
-    directory.reset();
-    players::PlayerOptions options;
-    options.player = "mpd:127.0.0.1:" + std::to_string(server.port());
-    directory = std::move(std::get<std::unique_ptr<players::PlayerDirectory>>(players::PlayerFactory::make(options)));
     // A machine with neither a user unit for mpd nor a configuration.
-    auto* mpd = dynamic_cast<players::MpdPlayer*>(directory->player());
-    ASSERT_NE(mpd, nullptr);
-    mpd->setLauncher(players::MpdLauncher{});
-    controller = std::make_unique<Zintara>(*directory);
-    std::string error;
-    ASSERT_TRUE(controller->loadInterface(&error)) << error;
+    rebuild("mpd:127.0.0.1:" + std::to_string(server.port()), [](players::PlayerDirectory& apps) {
+        auto* mpd = dynamic_cast<players::MpdPlayer*>(apps.player());
+        ASSERT_NE(mpd, nullptr);
+        mpd->setLauncher(players::MpdLauncher{});
+    });
     kit::UserDefaults::standardUserDefaults().setBool(false, "showWelcome");
 
     // From the launch window at start...
@@ -223,14 +221,7 @@ TEST_F(RealPlayerTest, ASavedPlayerChoiceTakesEffectAtTheNextPoll)
 TEST_F(RealPlayerTest, AServerThatNeverAnswersKeepsThePollShort)
 {
     testing_support::SilentPeer peer;
-    controller.reset();
-    directory.reset();
-    players::PlayerOptions options;
-    options.player = "mpd:127.0.0.1:" + std::to_string(peer.port());
-    directory = std::move(std::get<std::unique_ptr<players::PlayerDirectory>>(players::PlayerFactory::make(options)));
-    controller = std::make_unique<Zintara>(*directory);
-    std::string error;
-    ASSERT_TRUE(controller->loadInterface(&error)) << error;
+    rebuild("mpd:127.0.0.1:" + std::to_string(peer.port()));
     controller->setDefaultPrefs();
     kit::UserDefaults::standardUserDefaults().setBool(false, "clearPaused");
     controller->syncAppPrefsWithDefaults();
