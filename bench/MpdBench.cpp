@@ -5,6 +5,7 @@
 // sticker. The server is a private one on 127.0.0.1, playing the test
 // audio with a null output.
 
+#include "CommandOutput.h"
 #include "PollTable.h"
 
 #include "players/PlayerDirectory.h"
@@ -15,17 +16,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -129,31 +125,7 @@ std::string mpc(const std::vector<std::string>& args)
 {
     std::vector<std::string> all = {"mpc", "-h", "127.0.0.1", "-p", std::to_string(server().mpd.port())};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int fds[2];
-    if (pipe(fds) != 0)
-        return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, "mpc", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    std::string out;
-    char buffer[4096];
-    ssize_t n;
-    while (spawned == 0 && (n = read(fds[0], buffer, sizeof buffer)) > 0)
-        out.append(buffer, std::size_t(n));
-    close(fds[0]);
-    int status = 0;
-    if (spawned == 0)
-        waitpid(pid, &status, 0);
-    return out;
+    return bench::commandOutput(std::move(all));
 }
 
 // The same information through mpc: status (state, modes, position), the

@@ -5,6 +5,7 @@
 // with a null output on a private session bus that this program starts
 // and stops.
 
+#include "CommandOutput.h"
 #include "PollTable.h"
 
 #include "kit/Clock.h"
@@ -20,9 +21,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -30,8 +28,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -153,30 +149,7 @@ std::string playerctl(const std::vector<std::string>& args)
 {
     std::vector<std::string> all = {"playerctl", "--player=mpv"};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    int fds[2];
-    if (pipe(fds) != 0)
-        return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, "playerctl", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    std::string out;
-    char buffer[512];
-    ssize_t n;
-    while (spawned == 0 && (n = read(fds[0], buffer, sizeof buffer)) > 0)
-        out.append(buffer, std::size_t(n));
-    close(fds[0]);
-    if (spawned == 0)
-        waitpid(pid, nullptr, 0);
-    return out;
+    return bench::commandOutput(std::move(all));
 }
 
 // What a poll learns, through playerctl: one run for the track, state and
