@@ -13,7 +13,7 @@ done
 fail() { echo "FAIL: $*"; cat "$xvfb_work/app.log"; exit 1; }
 
 bus_pid=""; watcher_pid=""
-trap 'kill $watcher_pid $bus_pid 2>/dev/null; xvfb_cleanup' EXIT
+trap 'kill $watcher_pid $bus_pid 2>/dev/null || true; xvfb_cleanup' EXIT
 mkdir -p "$xvfb_work/bus"
 { read -r address; read -r bus_pid; } < <(dbus-daemon --session --fork --nopidfile \
   --address="unix:path=$xvfb_work/bus/socket" --print-address=1 --print-pid=1)

@@ -18,7 +18,7 @@ xvfb_start
 trayer --edge bottom --align left --widthtype pixel --width 120 --height 32 \
   --SetDockType false --SetPartialStrut false >"$xvfb_work/trayer.log" 2>&1 &
 tray_pid=$!
-trap 'kill $tray_pid 2>/dev/null; xvfb_cleanup' EXIT
+trap 'kill $tray_pid 2>/dev/null || true; xvfb_cleanup' EXIT
 tray_host=$(window_wait panel) || { cat "$xvfb_work/trayer.log" "$xvfb_work/xvfb.log"; ps -p "$xvfb_pid" >/dev/null || echo "Xvfb is gone"; exit 1; }
 
 # A window of ours embedded in the tray host, or nothing.

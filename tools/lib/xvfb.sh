@@ -6,25 +6,39 @@ xvfb_pid=""
 app_pid=""
 wm_pid=""
 
+# Each step runs whatever the one before did: under `set -e` a process that
+# had already gone would otherwise end the cleanup and leave Xvfb running.
 xvfb_cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  [ -z "$app_pid" ] || kill "$app_pid" 2>/dev/null || true
+  [ -z "$wm_pid" ] || kill "$wm_pid" 2>/dev/null || true
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$xvfb_work"
 }
 trap xvfb_cleanup EXIT
 
-# Starts Xvfb on a free display and exports DISPLAY.
+# Starts Xvfb on a free display and exports DISPLAY. The number is picked at
+# random from a wide range rather than the lowest free one: a server another
+# test is just stopping removes its socket file on the way out, and a new
+# server that took its number at that moment would lose its own.
 xvfb_start() {
-  Xvfb -displayfd 3 -screen 0 1024x600x24 -nolisten tcp 3>"$xvfb_work/display" >"$xvfb_work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 1 100); do [ -s "$xvfb_work/display" ] && break; sleep 0.1; done
   local number
-  number=$(tr -dc '0-9' <"$xvfb_work/display")
-  if [ -z "$number" ]; then
-    echo "Xvfb did not start:" >&2; cat "$xvfb_work/xvfb.log" >&2; return 1
-  fi
-  export DISPLAY=":$number"
+  for _ in $(seq 1 20); do
+    number=$((100 + RANDOM % 900))
+    [ -e "/tmp/.X11-unix/X$number" ] && continue
+    Xvfb ":$number" -screen 0 1024x600x24 -nolisten tcp >"$xvfb_work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 1 100); do
+      if xdpyinfo -display ":$number" >/dev/null 2>&1; then
+        export DISPLAY=":$number"
+        return 0
+      fi
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  done
+  echo "Xvfb did not start:" >&2; cat "$xvfb_work/xvfb.log" >&2; return 1
 }
 
 # Starts openbox as the window manager and waits until it manages the
