@@ -1,5 +1,6 @@
 #include "kit/View.h"
 
+#include "kit/FrameQueue.h"
 #include "kit/GraphicsContext.h"
 #include "kit/Image.h"
 #include "kit/RunLoop.h"
@@ -15,6 +16,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <cmath>
 
@@ -42,14 +44,18 @@ public:
     }
 
     // Draws the view with `painter` at the widget's top left, set up as a
-    // painter begun on the widget would be.
-    void paintView(QPainter& painter)
+    // painter begun on the widget would be. A frame drawn ahead leaves the
+    // view's request for a redraw as it was.
+    void paintView(QPainter& painter, bool ahead = false)
     {
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setRenderHint(QPainter::TextAntialiasing);
         GraphicsContext::flip(painter, height());
         GraphicsContext context(painter);
-        m_view->paintInto(m_view->bounds());
+        if (ahead)
+            m_view->drawRect(m_view->bounds());
+        else
+            m_view->paintInto(m_view->bounds());
     }
 
 protected:
@@ -155,7 +161,50 @@ int g_presentObserver = 0;
 
 struct View::Handle {
     QPointer<ViewWidget> widget;
+
+    // Frames queued ahead, and where they land.
+    std::unique_ptr<FrameQueue> frameQueue;
+    bool noFrameQueue = false; // the display has none
+    bool framesQueued = false;
+    QPointer<QWindow> queueWindow;
+    QRect queueArea;
+    QImage frame; // drawn into, kept to spare an allocation a frame
 };
+
+namespace {
+// Where a view drawn straight into its window's backing store is, when it is
+// on screen as a whole.
+struct Placement {
+    QWidget* top = nullptr;
+    QBackingStore* store = nullptr;
+    QWindow* window = nullptr;
+    QRect area; // in the window's device pixels
+};
+
+std::optional<Placement> placementOf(QWidget* widget)
+{
+    if (!widget || !widget->isVisible())
+        return std::nullopt;
+    Placement p;
+    p.top = widget->window();
+    p.store = p.top->backingStore();
+    p.window = p.top->windowHandle();
+    if (!p.store || !p.window || !p.window->isExposed() || p.store->size() != p.top->size())
+        return std::nullopt;
+    p.area = QRect(widget->mapTo(p.top, QPoint(0, 0)), widget->size());
+    return p;
+}
+
+// The backing store's pixels, when they are an image at one pixel a point.
+const QImage* storeImage(QBackingStore* store)
+{
+    const QPaintDevice* device = store->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    const auto* image = static_cast<const QImage*>(device);
+    return image->devicePixelRatio() == 1.0 ? image : nullptr;
+}
+} // namespace
 
 View::View(Rect frame)
     : m_frame(frame)
@@ -168,6 +217,7 @@ View::View(Rect frame)
 
 View::~View()
 {
+    cancelQueuedFrames();
     if (ViewWidget* widget = m_handle->widget.data()) {
         widget->detach();
         // Subviews' widgets go with this one; their views stay, widgetless.
@@ -303,11 +353,8 @@ void View::present()
     auto* widget = static_cast<ViewWidget*>(m_handle->widget.data());
     if (!m_needsDisplay || !widget)
         return; // drawn meanwhile
-    QWidget* top = widget->window();
-    QBackingStore* store = top->backingStore();
-    QWindow* window = top->windowHandle();
-    if (!m_backdrop || !widget->isVisible() || !store || !window || !window->isExposed()
-        || store->size() != top->size()) {
+    const std::optional<Placement> place = m_backdrop ? placementOf(widget) : std::nullopt;
+    if (!place) {
         // Not on screen as a whole: the widget pass draws it when it shows.
         widget->update();
         return;
@@ -315,32 +362,94 @@ void View::present()
     // What the widget pass would do for this one widget, minus the events:
     // the window's pixels beneath, then the view, into the backing store,
     // and only this rectangle sent to the screen.
-    const QRect area(widget->mapTo(top, QPoint(0, 0)), widget->size());
-    const QRegion region(area);
-    store->beginPaint(region);
+    const QRegion region(place->area);
+    place->store->beginPaint(region);
     {
-        QPainter painter(store->paintDevice());
-        painter.setClipRect(area);
-        m_backdrop(painter, top->size());
-        painter.translate(area.topLeft());
+        QPainter painter(place->store->paintDevice());
+        painter.setClipRect(place->area);
+        m_backdrop(painter, place->top->size());
+        painter.translate(place->area.topLeft());
         // The widget's pen, brush and font are left out: kit drawing sets
         // its own for every stroke, fill and string.
         widget->paintView(painter);
     }
-    store->endPaint();
+    place->store->endPaint();
     // The backing store keeps these pixels for Qt's own flushes (an expose);
     // the frame itself goes to the window in one request where it can.
-    const QPaintDevice* device = store->paintDevice();
-    const bool sent = device && device->devType() == QInternal::Image
-                      && static_cast<const QImage*>(device)->devicePixelRatio() == 1.0
-                      && X11ImageSender::send(window, *static_cast<const QImage*>(device), area);
-    if (!sent)
-        store->flush(region, window);
+    const QImage* image = storeImage(place->store);
+    if (!image || !X11ImageSender::send(place->window, *image, place->area))
+        place->store->flush(region, place->window);
     viewDidDisplay();
+}
+
+bool View::canQueueFrames()
+{
+    Handle& h = *m_handle;
+    if (!m_backdrop || h.noFrameQueue)
+        return false;
+    const std::optional<Placement> place = placementOf(h.widget.data());
+    if (!place || !storeImage(place->store))
+        return false;
+    if (!h.frameQueue) {
+        h.frameQueue = FrameQueue::create();
+        h.noFrameQueue = !h.frameQueue;
+        if (!h.frameQueue)
+            return false;
+    }
+    return h.frameQueue->accepts(place->window);
+}
+
+bool View::queueFrame(double date)
+{
+    if (!canQueueFrames())
+        return false;
+    Handle& h = *m_handle;
+    auto* widget = static_cast<ViewWidget*>(h.widget.data());
+    const Placement place = *placementOf(widget);
+    if (h.framesQueued && !queuedFramesInPlace())
+        cancelQueuedFrames();
+    // Drawn as `present` draws into the backing store, into an image of the
+    // view's own size and the store's format: the same pixels.
+    const QImage::Format format = storeImage(place.store)->format();
+    if (h.frame.size() != place.area.size() || h.frame.format() != format)
+        h.frame = QImage(place.area.size(), format);
+    {
+        QPainter painter(&h.frame);
+        painter.translate(-place.area.topLeft());
+        painter.setClipRect(place.area);
+        m_backdrop(painter, place.top->size());
+        painter.translate(place.area.topLeft());
+        widget->paintView(painter, true);
+    }
+    if (!h.frameQueue->queue(place.window, h.frame, place.area.topLeft(), date))
+        return false;
+    h.framesQueued = true;
+    h.queueWindow = place.window;
+    h.queueArea = place.area;
+    return true;
+}
+
+bool View::queuedFramesInPlace() const
+{
+    const Handle& h = *m_handle;
+    if (!h.framesQueued)
+        return false;
+    const std::optional<Placement> place = placementOf(h.widget.data());
+    return place && place->window == h.queueWindow.data() && place->area == h.queueArea;
+}
+
+void View::cancelQueuedFrames()
+{
+    Handle& h = *m_handle;
+    if (h.frameQueue && h.framesQueued)
+        h.frameQueue->cancel();
+    h.framesQueued = false;
 }
 
 void View::display()
 {
+    // Drawn now, out of turn: frames queued ahead were drawn without it.
+    cancelQueuedFrames();
     QWidget* widget = m_handle->widget.data();
     if (widget && widget->isVisible())
         widget->repaint();

@@ -88,6 +88,21 @@ public:
     using Backdrop = std::function<void(QPainter& painter, const QSize& windowSize)>;
     void setBackdrop(Backdrop backdrop);
 
+    // Frames drawn ahead, for a view drawn straight into its window: the view
+    // as it stands is drawn now into a frame that the display server puts on
+    // screen when the clock reads `date`, with nothing to do here then. A
+    // frame queued before for the same date is replaced. False when frames
+    // cannot be queued (no backdrop, not on screen, no queue on this
+    // display); the owner then draws each frame in its time.
+    bool queueFrame(double date);
+    // Whether frames can be queued for the view where it is now.
+    bool canQueueFrames();
+    // Whether frames were queued and still land where the view is.
+    bool queuedFramesInPlace() const;
+    // Drops the queued frames not yet on screen; what is drawn afterwards
+    // is never covered by one of them.
+    void cancelQueuedFrames();
+
 private:
     friend class ViewWidget;
     struct TrackingRect {

@@ -1,12 +1,10 @@
 #include "kit/X11ImageSender.h"
 
-#include <QGuiApplication>
+#include "kit/X11Pixels.h"
+
 #include <QImage>
 #include <QRect>
 #include <QWindow>
-#include <QtGui/qguiapplication_platform.h>
-
-#include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -33,55 +31,10 @@ Target& target()
     return *t;
 }
 
-xcb_connection_t* connection()
-{
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
-// The window's depth is 24 and the server lays 24-bit pixels out as the
-// image does: 32 bits a pixel, least significant byte first, blue in the low
-// byte (as in the root visual's masks).
-bool formatMatches(xcb_connection_t* c, xcb_window_t window)
-{
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST)
-        return false;
-    bool thirtyTwoBits = false;
-    for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it)) {
-        if (it.data->depth == 24)
-            thirtyTwoBits = it.data->bits_per_pixel == 32 && it.data->scanline_pad == 32;
-    }
-    if (!thirtyTwoBits)
-        return false;
-    xcb_get_window_attributes_reply_t* attributes
-        = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
-    xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
-    bool matches = false;
-    if (attributes && geometry && geometry->depth == 24) {
-        for (auto s = xcb_setup_roots_iterator(setup); s.rem && !matches; xcb_screen_next(&s)) {
-            for (auto d = xcb_screen_allowed_depths_iterator(s.data); d.rem && !matches; xcb_depth_next(&d)) {
-                if (d.data->depth != 24)
-                    continue;
-                for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
-                    if (v.data->visual_id == attributes->visual) {
-                        matches = v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR && v.data->red_mask == 0xff0000
-                                  && v.data->green_mask == 0x00ff00 && v.data->blue_mask == 0x0000ff;
-                        break;
-                    }
-                }
-            }
-        }
-    }
-    std::free(attributes);
-    std::free(geometry);
-    return matches;
-}
-
 bool prepare(QWindow* window)
 {
     Target& t = target();
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = x11::applicationConnection();
     const xcb_window_t id
         = window && window->handle() ? static_cast<xcb_window_t>(window->winId()) : xcb_window_t(XCB_WINDOW_NONE);
     if (!c || id == XCB_WINDOW_NONE)
@@ -93,7 +46,7 @@ bool prepare(QWindow* window)
     t.connection = c;
     t.window = id;
     t.gc = XCB_NONE;
-    t.usable = formatMatches(c, id);
+    t.usable = x11::takesImagePixels(c, id);
     if (t.usable) {
         t.gc = xcb_generate_id(c);
         const std::uint32_t noExposures = 0;

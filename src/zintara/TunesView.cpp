@@ -51,6 +51,7 @@ TunesView::TunesView(kit::Rect frame)
 
 TunesView::~TunesView()
 {
+    stopRunningAhead(false);
     wake();
     if (timer)
         timer->invalidate();
@@ -68,6 +69,7 @@ void TunesView::setFPS(int framesPerSecond)
     // fewer than two ticks a second cannot work.
     fps = std::max(framesPerSecond, kMinimumFPS);
     wake();
+    stopRunningAhead();
     if (timer)
         timer->invalidate();
     const double interval = 1.0 / static_cast<double>(static_cast<float>(fps));
@@ -175,6 +177,8 @@ void TunesView::timerFire(kit::Timer*)
     if (advance() && screenIsBehind(offset))
         setNeedsDisplay(true);
     sleepIfIdle();
+    if (!isAsleep())
+        runAhead();
 }
 
 bool TunesView::screenIsBehind(float atOffset) const

@@ -63,6 +63,11 @@ public:
     // soon as the loop finds the line, a setting, the play position or the
     // window's visibility changed.
     bool isAsleep() const { return m_sleepObserver != 0; }
+    // Whether the frames of the coming ticks are queued with the display
+    // server, which shows each in its time: the frame timer then sleeps, and
+    // the marquee wakes a few times a second to queue more, or at once when
+    // a change makes the queued frames wrong (they are drawn again).
+    bool isRunningAhead() const { return m_aheadObserver != 0; }
 
     // Fields, in their declared order.
     bool isDemoView = false;
@@ -121,6 +126,18 @@ private:
     // The screen does not show what the state would paint.
     bool screenIsBehind(float atOffset) const;
 
+    // What the coming frames depend on besides the ticks: two equal courses
+    // draw the same frames from the same scroll position.
+    struct Course {
+        PaintState paint; // at the rest position
+        float scrollSpeed = 0.0f;
+        double interval = 0.0;
+        bool inert = false;
+        bool scrollingDisabled = false;
+        friend bool operator==(const Course&, const Course&) = default;
+    };
+    Course course() const;
+
     void renderLine();
     // The tick's work on the model; true when it asks for a redraw.
     bool advance();
@@ -134,6 +151,18 @@ private:
     void catchUpThrough(double date);
     void armRefreshAlarm();
 
+    // Running ahead (TunesViewAhead).
+    int leadTicks() const;
+    bool mayRunAhead();
+    void runAhead();
+    bool queueAhead();
+    void aheadPass();
+    void takeTicksShownAhead();
+    void armAheadAlarm();
+    // Back to a tick a frame; frames queued and not yet shown are dropped,
+    // and the present frame is drawn unless `redraw` is false.
+    void stopRunningAhead(bool redraw = true);
+
     // Counts line images, so a new one is told from the last even at the
     // same address.
     unsigned long long m_imageSerial = 0;
@@ -142,4 +171,14 @@ private:
     // With scrolling disabled only refresh ticks draw: asleep, this wakes
     // the marquee for the next one when the screen is behind.
     std::shared_ptr<kit::Timer> m_refreshAlarm;
+
+    int m_aheadObserver = 0;
+    // Wakes the marquee when the queued frames run low.
+    std::shared_ptr<kit::Timer> m_aheadAlarm;
+    // The date of the last tick whose frame is queued, and the course and
+    // scroll position the queued frames were drawn from.
+    double m_queuedThrough = 0.0;
+    std::optional<Course> m_queuedCourse;
+    float m_aheadOffset = 0.0f;
+    std::int32_t m_aheadFrameCount = 0;
 };

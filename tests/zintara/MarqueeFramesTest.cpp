@@ -2,7 +2,9 @@
 // the strip's backing store is, pixel for pixel, what the widget paint pass
 // draws for the same state; identical frames are not drawn again; and the
 // frame timer sleeps while nothing can move, then picks up where continuous
-// ticking would be.
+// ticking would be; and frames queued ahead with the display server show,
+// tick for tick, what ticking would have drawn.
+#include "kit/FrameQueue.h"
 #include "kit/RunLoop.h"
 #include "kit/StatusBar.h"
 #include "kit/StatusItem.h"
@@ -19,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <map>
 #include <string>
 
 using kit::RunLoop;
@@ -28,7 +32,7 @@ namespace {
 constexpr double kFrame = 1.0 / 30.0;
 const char* kLongLine = "A line long enough to scroll past both ends of the marquee - Artist";
 
-// Counts its draws.
+// Counts its draws, and notes when it was last drawn on screen.
 class CountingTunesView : public TunesView {
 public:
     using TunesView::TunesView;
@@ -37,7 +41,55 @@ public:
         ++draws;
         TunesView::drawRect(dirty);
     }
+    void viewDidDisplay() override
+    {
+        TunesView::viewDidDisplay();
+        displayedAt = kit::Clock::current().now();
+    }
     int draws = 0;
+    double displayedAt = -1.0;
+};
+
+// A display server's frame queue of the tests' own: it keeps each frame
+// under its date, as the server does, and drops those still to come when
+// cancelled.
+class RecordingQueue final : public kit::FrameQueue {
+public:
+    struct Frame {
+        double date;
+        QImage image;
+    };
+    bool accepts(QWindow*) override { return accepting; }
+    bool queue(QWindow*, const QImage& frame, const QPoint&, double date) override
+    {
+        if (!accepting)
+            return false;
+        frames[std::llround(date * 1000.0)] = Frame{date, frame.convertToFormat(QImage::Format_ARGB32)};
+        ++queued;
+        return true;
+    }
+    void cancel() override
+    {
+        const double now = kit::Clock::current().now();
+        std::erase_if(frames, [now](const auto& entry) { return entry.second.date > now; });
+        ++cancels;
+    }
+    // The last frame due by `date`, if any. Dates are the server's to the
+    // millisecond, so a tick's date summed another way is the same date.
+    const Frame* dueBy(double date) const
+    {
+        const Frame* due = nullptr;
+        for (const auto& [key, frame] : frames) {
+            if (key <= std::llround(date * 1000.0))
+                due = &frame;
+        }
+        return due;
+    }
+
+    bool accepting = true;
+    std::map<long long, Frame> frames;
+    int queued = 0;
+    int cancels = 0;
 };
 
 class MarqueeFramesTest : public testing_support::KitTest {
@@ -93,7 +145,11 @@ protected:
     // the marquee's widget, as every frame was drawn before.
     QImage widgetPass() const
     {
-        return bar().widget()->grab(viewArea()).toImage().convertToFormat(QImage::Format_ARGB32);
+        // Not a draw on screen: the grab leaves the marquee's record alone.
+        const double displayedAt = view->displayedAt;
+        QImage drawn = bar().widget()->grab(viewArea()).toImage().convertToFormat(QImage::Format_ARGB32);
+        view->displayedAt = displayedAt;
+        return drawn;
     }
 
     // Runs frames one by one; each must show what the widget pass draws.
@@ -272,6 +328,157 @@ TEST_F(MarqueeFramesTest, APausedMarqueeSleepsAndResumesWhereItWas)
     EXPECT_FALSE(view->isAsleep());
     EXPECT_EQ(view->offset, where - 1.0f);
     EXPECT_EQ(onScreen(), widgetPass());
+}
+
+class MarqueeAheadTest : public MarqueeFramesTest {
+protected:
+    void SetUp() override
+    {
+        kit::FrameQueue::setFactory([this] {
+            auto made = std::make_unique<RecordingQueue>();
+            queue = made.get();
+            return made;
+        });
+        MarqueeFramesTest::SetUp();
+    }
+    void TearDown() override
+    {
+        MarqueeFramesTest::TearDown();
+        kit::FrameQueue::setFactory(nullptr);
+    }
+
+    // What the window shows now: the last frame the server put up, or what
+    // was drawn straight into the window after it.
+    QImage shown() const
+    {
+        const RecordingQueue::Frame* frame = queue ? queue->dueBy(clock.now()) : nullptr;
+        if (frame && std::llround(frame->date * 1000.0) > std::llround(view->displayedAt * 1000.0))
+            return frame->image;
+        return onScreen();
+    }
+
+    // Runs ticks one by one; the window must show at each what the widget
+    // pass draws for the marquee's state then.
+    void expectShownMatch(int ticks, const std::string& what)
+    {
+        for (int i = 0; i < ticks; ++i) {
+            runFor(kFrame);
+            const QImage now = shown();
+            ASSERT_FALSE(now.isNull());
+            ASSERT_EQ(now, widgetPass()) << what << ", tick " << i << ", offset " << view->offset;
+        }
+    }
+
+    RecordingQueue* queue = nullptr;
+};
+
+TEST_F(MarqueeAheadTest, QueuedFramesShowWhatEveryTickWouldDrawThroughChanges)
+{
+    // A reference off screen ticks every frame, as every marquee did.
+    TunesView reference(kit::Rect(0, 0, 120, 26));
+    auto both = [&](auto&& change) {
+        change(*view);
+        change(reference);
+    };
+    both([](TunesView& v) { v.setDisplayString(kLongLine); v.timePerc = 0.3f; });
+    settle();
+    expectShownMatch(2, "starting");
+    ASSERT_TRUE(view->isRunningAhead());
+    EXPECT_FALSE(reference.isRunningAhead());
+    EXPECT_TRUE(view->timer->isSuspended());
+    expectShownMatch(60, "scrolling with the bar, fades and notes");
+    EXPECT_EQ(view->offset, reference.offset) << "the model takes every tick";
+
+    // Changes written between passes, as the controller makes them: the
+    // queued frames are drawn again from the next pass on.
+    const int cancels = queue->cancels;
+    both([](TunesView& v) { v.timePerc = 0.8f; });
+    expectShownMatch(20, "a new position");
+    both([](TunesView& v) { v.highlighted = true; v.setNeedsDisplay(true); });
+    expectShownMatch(10, "highlighted");
+    both([](TunesView& v) { v.highlighted = false; v.setNeedsDisplay(true); });
+    both([](TunesView& v) { v.pieStyle = 1; v.fadeEdges = false; v.fontColor = kit::Color::redColor(); });
+    expectShownMatch(20, "the pie, no fades, red");
+    both([](TunesView& v) { v.scrollSpeed = 2.5f; });
+    expectShownMatch(20, "faster");
+    both([](TunesView& v) { v.setDisplayString("Another line long enough to scroll past both ends - Someone"); });
+    expectShownMatch(20, "a new line");
+    EXPECT_EQ(queue->cancels, cancels) << "changes redraw the queued frames in place";
+    EXPECT_TRUE(view->isRunningAhead());
+    EXPECT_EQ(view->offset, reference.offset);
+
+    // A position set from outside, and a frame drawn out of turn (the menu's
+    // highlight), which drops what was queued.
+    both([](TunesView& v) { v.offset = -3.0f; });
+    expectShownMatch(10, "moved from outside");
+    view->highlighted = true;
+    view->display();
+    EXPECT_GT(queue->cancels, cancels);
+    expectShownMatch(10, "highlighted at once");
+    view->highlighted = false;
+    view->setNeedsDisplay(true);
+    settle();
+    reference.offset = view->offset;
+
+    // Paused: nothing moves, the queue is dropped and the marquee sleeps;
+    // playing again, it runs ahead from where it stood.
+    both([](TunesView& v) { v.isPaused = true; });
+    expectShownMatch(3, "paused");
+    EXPECT_TRUE(view->isAsleep());
+    EXPECT_FALSE(view->isRunningAhead());
+    runFor(2.0);
+    expectShownMatch(3, "still paused");
+    both([](TunesView& v) { v.isPaused = false; });
+    expectShownMatch(20, "playing again");
+    EXPECT_TRUE(view->isRunningAhead());
+    EXPECT_EQ(view->offset, reference.offset);
+
+    // Scrolling disabled: back to refresh ticks, asleep between them.
+    both([](TunesView& v) { v.setScrollingDisabled(true); });
+    settle();
+    runFor(16 * kFrame);
+    expectShownMatch(20, "scrolling disabled");
+    EXPECT_FALSE(view->isRunningAhead());
+    both([](TunesView& v) { v.setScrollingDisabled(false); });
+    expectShownMatch(20, "scrolling again");
+    EXPECT_TRUE(view->isRunningAhead());
+    EXPECT_EQ(view->frameCount, reference.frameCount);
+}
+
+TEST_F(MarqueeAheadTest, RunningAheadTheLoopWakesAFewTimesASecond)
+{
+    view->setDisplayString(kLongLine);
+    settle();
+    runFor(1.0);
+    ASSERT_TRUE(view->isRunningAhead());
+    int wakeUps = 0;
+    const double end = clock.now() + 3.0;
+    for (;;) {
+        const auto due = RunLoop::main().nextFireDate();
+        ASSERT_TRUE(due);
+        if (*due > end)
+            break;
+        runFor(*due - clock.now());
+        ++wakeUps;
+    }
+    EXPECT_GE(wakeUps, 6);
+    EXPECT_LE(wakeUps, 12) << "three seconds of 30 frames a second";
+    // Every tick has its frame waiting, half a second ahead at most.
+    const double last = queue->frames.rbegin()->second.date;
+    EXPECT_GT(last, clock.now());
+    EXPECT_LE(last, clock.now() + 0.5 + kFrame / 2);
+}
+
+TEST_F(MarqueeAheadTest, WhereFramesCannotBeQueuedEveryTickDraws)
+{
+    view->setDisplayString(kLongLine);
+    settle();
+    runFor(5 * kFrame);
+    ASSERT_TRUE(view->isRunningAhead());
+    queue->accepting = false;
+    expectShownMatch(30, "the queue refusing");
+    EXPECT_FALSE(view->isRunningAhead());
+    EXPECT_FALSE(view->timer->isSuspended());
 }
 
 } // namespace

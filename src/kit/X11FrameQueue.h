@@ -1,0 +1,59 @@
+#pragma once
+
+#include "kit/FrameQueue.h"
+
+#include <xcb/sync.h>
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace kit {
+
+// Queued frames on an X server, through the SYNC extension. Each frame's
+// pixels go at once into a server pixmap of a small ring; a copy from it to
+// the window then waits on the server's own clock (the SERVERTIME counter)
+// for the frame's date. A wait stalls every later request of the connection
+// that makes it, so the waits and copies go on a second connection of the
+// queue's own, while the pixels go on the application's, which never waits.
+class X11FrameQueue final : public FrameQueue {
+public:
+    // Null unless the application runs on X11.
+    static std::unique_ptr<X11FrameQueue> create();
+    ~X11FrameQueue() override;
+
+    bool accepts(QWindow* window) override;
+    bool queue(QWindow* window, const QImage& frame, const QPoint& at, double date) override;
+    void cancel() override;
+
+private:
+    explicit X11FrameQueue(xcb_connection_t* application);
+
+    struct Slot {
+        xcb_pixmap_t pixmap = XCB_NONE;
+        std::int64_t due = 0; // on the server's clock, in milliseconds; 0 when free
+    };
+
+    bool openTimedConnection();
+    void closeTimedConnection();
+    void makeSlots();
+    void dropSlots();
+    // The server's clock now, as read off ours.
+    std::int64_t serverNow() const;
+
+    xcb_connection_t* m_app;
+    xcb_window_t m_window = XCB_WINDOW_NONE;
+    bool m_takesPixels = false;
+    xcb_gcontext_t m_appGc = XCB_NONE;
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<Slot> m_slots;
+
+    xcb_connection_t* m_timed = nullptr;
+    xcb_gcontext_t m_timedGc = XCB_NONE;
+    xcb_sync_counter_t m_serverTime = XCB_NONE;
+    std::int64_t m_offset = 0; // the server's milliseconds minus the clock's
+    bool m_unavailable = false; // the server lacks what it takes: not asked again
+};
+
+} // namespace kit
