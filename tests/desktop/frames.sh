@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The marquee's frames on a real X server: what the window shows (read back
-# from the server) moves from frame to frame, in the strip's own colours,
-# with the line's pixels where the strip is, and a window laid over the
-# strip and taken away again leaves it whole.
+# from the server) moves from frame to frame and keeps moving, in the strip's
+# own colours, with the line's pixels where the strip is, and a window laid
+# over the strip and taken away again leaves it whole.
 # frames.sh PROGRAM
 set -euo pipefail
 program="$1"
@@ -48,10 +48,15 @@ hairline=$(pixel "$shown" 119,25)
 IFS=, read -r r g b <<<"$hairline"
 [ "$r" = "$g" ] && [ "$g" = "$b" ] && [ "$r" -lt 242 ] && [ "$r" -gt 150 ] || fail "hairline is $hairline"
 
-# It scrolls: a later frame differs.
-sleep 0.3
-later=$(strip)
-[ "$later" != "$shown" ] || fail "the strip did not change in 0.3 s"
+# It scrolls, and goes on scrolling from one batch of frames drawn ahead to
+# the next: every reading over two seconds differs from the one before.
+previous="$shown"
+for reading in 1 2 3 4 5 6; do
+  sleep 0.3
+  later=$(strip)
+  [ "$later" != "$previous" ] || fail "the strip did not change in 0.3 s (reading $reading)"
+  previous="$later"
+done
 
 # A window over the strip, then gone: the strip is drawn whole again.
 xmessage -name cover -title "Cover" -geometry 200x60+880+0 cover &
