@@ -3,6 +3,7 @@
 #include "kit/Clock.h"
 #include "kit/X11Pixels.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QPoint>
 #include <QWindow>
@@ -76,9 +77,10 @@ X11FrameQueue::X11FrameQueue(xcb_connection_t* application)
 X11FrameQueue::~X11FrameQueue()
 {
     cancel();
-    if (m_appGc != XCB_NONE)
+    if (m_appGc != XCB_NONE && qGuiApp) {
         xcb_free_gc(m_app, m_appGc);
-    xcb_flush(m_app);
+        xcb_flush(m_app);
+    }
 }
 
 bool X11FrameQueue::accepts(QWindow* window)
@@ -171,6 +173,13 @@ bool X11FrameQueue::queue(QWindow* window, const QImage& frame, const QPoint& at
 
 void X11FrameQueue::cancel()
 {
+    if (!qGuiApp) {
+        // Past the application's end its connection is gone; so is the
+        // window the frames were for.
+        m_slots.clear();
+        closeTimedConnection();
+        return;
+    }
     // The pixmaps go through the application's connection: anything it
     // draws later comes after them, so no waiting copy can cover it.
     dropSlots();

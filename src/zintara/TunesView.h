@@ -162,6 +162,9 @@ private:
     // Back to a tick a frame; frames queued and not yet shown are dropped,
     // and the present frame is drawn unless `redraw` is false.
     void stopRunningAhead(bool redraw = true);
+    // The queue took not all the frames: back to a tick a frame until
+    // something changes.
+    void refuseAhead();
 
     // Counts line images, so a new one is told from the last even at the
     // same address.
@@ -179,6 +182,7 @@ private:
     // scroll position the queued frames were drawn from.
     double m_queuedThrough = 0.0;
     std::optional<Course> m_queuedCourse;
+    std::optional<Course> m_aheadRefused;
     float m_aheadOffset = 0.0f;
     std::int32_t m_aheadFrameCount = 0;
 };

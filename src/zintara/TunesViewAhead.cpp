@@ -17,6 +17,9 @@ namespace {
 constexpr int kLeadDivisor = 2;
 // ...topped up when a third of them is left.
 constexpr int kRefillDivisor = 3;
+// Faster than this, frames are drawn in their time: the queue's ring holds
+// too few of them.
+constexpr int kMaxFPS = 60;
 } // namespace
 
 TunesView::Course TunesView::course() const
@@ -39,16 +42,25 @@ bool TunesView::mayRunAhead()
 {
     // Only a line that scrolls needs a frame a tick. Scrolling disabled, the
     // marquee draws on refresh ticks alone, and sleeping serves it better.
-    if (!timer || !timer->isValid() || scrollingDisabled || isAsleep() || ticksAreInert())
+    if (!timer || !timer->isValid() || scrollingDisabled || isAsleep() || ticksAreInert() || fps > kMaxFPS)
         return false;
     const PaintState now = paintState();
-    return now.line && now.image != 0 && !now.stands && !now.staticTag && canQueueFrames();
+    if (!now.line || now.image == 0 || now.stands || now.staticTag)
+        return false;
+    // Refused once, not asked again until something changes.
+    if (m_aheadRefused && *m_aheadRefused == course())
+        return false;
+    return canQueueFrames();
 }
 
 void TunesView::runAhead()
 {
-    if (!mayRunAhead() || !queueAhead()) {
+    if (!mayRunAhead()) {
         stopRunningAhead();
+        return;
+    }
+    if (!queueAhead()) {
+        refuseAhead();
         return;
     }
     if (!isRunningAhead()) {
@@ -107,7 +119,7 @@ void TunesView::aheadPass()
     const double low = m_queuedThrough - (leadTicks() / kRefillDivisor) * timer->timeInterval();
     if (!m_queuedCourse || *m_queuedCourse != course() || !queuedFramesInPlace() || now >= low) {
         if (!queueAhead()) {
-            stopRunningAhead();
+            refuseAhead();
             return;
         }
     }
@@ -151,6 +163,12 @@ void TunesView::armAheadAlarm()
     for (kit::RunLoopMode mode : {kit::RunLoopMode::Default, kit::RunLoopMode::EventTracking,
                                   kit::RunLoopMode::ModalPanel})
         kit::RunLoop::main().addTimer(m_aheadAlarm, mode);
+}
+
+void TunesView::refuseAhead()
+{
+    m_aheadRefused = course();
+    stopRunningAhead();
 }
 
 void TunesView::stopRunningAhead(bool redraw)

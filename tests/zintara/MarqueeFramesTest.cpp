@@ -62,7 +62,8 @@ public:
     bool accepts(QWindow*) override { return accepting; }
     bool queue(QWindow*, const QImage& frame, const QPoint&, double date) override
     {
-        if (!accepting)
+        ++attempts;
+        if (!accepting || refusing)
             return false;
         frames[std::llround(date * 1000.0)] = Frame{date, frame.convertToFormat(QImage::Format_ARGB32)};
         ++queued;
@@ -87,6 +88,8 @@ public:
     }
 
     bool accepting = true;
+    bool refusing = false; // accepts the window, refuses its frames
+    int attempts = 0;
     std::map<long long, Frame> frames;
     int queued = 0;
     int cancels = 0;
@@ -479,6 +482,22 @@ TEST_F(MarqueeAheadTest, WhereFramesCannotBeQueuedEveryTickDraws)
     expectShownMatch(30, "the queue refusing");
     EXPECT_FALSE(view->isRunningAhead());
     EXPECT_FALSE(view->timer->isSuspended());
+
+    // A queue that takes the window but not its frames is not asked again
+    // at every tick; a change gives it another chance.
+    queue->accepting = true;
+    queue->refusing = true;
+    view->setDisplayString("Another line long enough to scroll past both ends - Someone");
+    settle();
+    expectShownMatch(5, "frames refused");
+    const int attempts = queue->attempts;
+    expectShownMatch(30, "frames refused");
+    EXPECT_EQ(queue->attempts, attempts);
+    EXPECT_FALSE(view->isRunningAhead());
+    queue->refusing = false;
+    view->timePerc = 0.5f;
+    expectShownMatch(30, "frames taken again");
+    EXPECT_TRUE(view->isRunningAhead());
 }
 
 } // namespace
