@@ -22,8 +22,10 @@ public:
     // holds it) to be put at `at` in `window` when the clock reads `date`. A
     // frame already waiting for the same date is replaced, so what is queued
     // can be drawn again after a change without disturbing the cadence.
-    // False when it cannot be queued; nothing changed then.
+    // False when it cannot be queued; nothing changed then. Frames reach the
+    // server at `flush`.
     virtual bool queue(QWindow* window, const QImage& frame, const QPoint& at, double date) = 0;
+    virtual void flush() = 0;
     // Drops every frame not yet shown: nothing drawn on the window from now
     // on is covered by one of them.
     virtual void cancel() = 0;

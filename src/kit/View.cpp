@@ -429,6 +429,12 @@ bool View::queueFrame(double date)
     return true;
 }
 
+void View::flushQueuedFrames()
+{
+    if (m_handle->frameQueue)
+        m_handle->frameQueue->flush();
+}
+
 bool View::queuedFramesInPlace() const
 {
     const Handle& h = *m_handle;

@@ -95,6 +95,8 @@ public:
     // cannot be queued (no backdrop, not on screen, no queue on this
     // display); the owner then draws each frame in its time.
     bool queueFrame(double date);
+    // Sends the frames queued since the last call to the display server.
+    void flushQueuedFrames();
     // Whether frames can be queued for the view where it is now.
     bool canQueueFrames();
     // Whether frames were queued and still land where the view is.

@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -112,7 +113,8 @@ bool X11FrameQueue::queue(QWindow* window, const QImage& frame, const QPoint& at
         return false;
     const std::size_t bytes = frame.sizeInBytes();
     if (bytes + 24 > std::size_t(xcb_get_maximum_request_length(m_app)) * 4
-        || std::size_t(frame.bytesPerLine()) != std::size_t(frame.width()) * 4)
+        || std::size_t(frame.bytesPerLine()) != std::size_t(frame.width()) * 4
+        || std::size_t(frame.height()) * kSlots > 32767)
         return false;
     if (frame.width() != m_width || frame.height() != m_height) {
         cancel();
@@ -121,68 +123,105 @@ bool X11FrameQueue::queue(QWindow* window, const QImage& frame, const QPoint& at
     }
     if (!m_timed && !openTimedConnection())
         return false;
-    if (m_slots.empty())
-        makeSlots();
-    // Errors from copies whose window or pixmap went meanwhile.
-    while (xcb_generic_event_t* event = xcb_poll_for_event(m_timed))
-        std::free(event);
+    if (m_ring == XCB_NONE)
+        makeRing();
 
     const std::int64_t due = std::llround(date * 1000.0) + m_offset;
     const std::int64_t now = serverNow();
-    Slot* slot = nullptr;
-    for (Slot& s : m_slots) {
-        if (s.due == due) {
-            slot = &s;
+    std::size_t slot = kSlots;
+    for (std::size_t i = 0; i < kSlots; ++i) {
+        if (m_due[i] == due) {
+            slot = i;
             break;
         }
     }
-    const bool fresh = slot == nullptr;
+    const bool fresh = slot == kSlots;
     if (fresh) {
-        for (Slot& s : m_slots) {
-            if (s.due < now - kSettledMs) {
-                slot = &s;
-                break;
-            }
-        }
-        if (!slot)
-            return false;
+        // Slots are taken in turn, so frames queued together sit side by side.
+        if (m_due[m_nextSlot] >= now - kSettledMs)
+            return false; // its frame may still be waiting
+        slot = m_nextSlot;
+        m_nextSlot = (m_nextSlot + 1) % kSlots;
     }
-    // A frame replaced while its copy waits shows the new pixels; one whose
-    // copy was just made is simply seen a moment longer.
-    const bool inLine = fresh && due - now < kOvertakeMs;
-    xcb_connection_t* pixels = inLine ? m_timed : m_app;
-    xcb_put_image(pixels, XCB_IMAGE_FORMAT_Z_PIXMAP, slot->pixmap, inLine ? m_timedGc : m_appGc,
-                  static_cast<std::uint16_t>(m_width), static_cast<std::uint16_t>(m_height), 0, 0, 0, 24,
-                  static_cast<std::uint32_t>(bytes), frame.constBits());
-    xcb_flush(m_app);
+    const auto y = static_cast<std::int16_t>(slot * std::size_t(m_height));
+    if (fresh && due - now < kOvertakeMs) {
+        // Due so soon that its copy could overtake pixels sent on the other
+        // connection: they go in line with it.
+        sendStaged();
+        xcb_put_image(m_timed, XCB_IMAGE_FORMAT_Z_PIXMAP, m_ring, m_timedGc, static_cast<std::uint16_t>(m_width),
+                      static_cast<std::uint16_t>(m_height), 0, y, 0, 24, static_cast<std::uint32_t>(bytes),
+                      frame.constBits());
+    } else {
+        // A frame replaced while its copy waits shows the new pixels; one
+        // whose copy was just made is simply seen a moment longer.
+        if (m_stagedCount > 0 && slot != m_stagedFirst + m_stagedCount)
+            sendStaged();
+        if (m_stagedCount == 0)
+            m_stagedFirst = slot;
+        m_staged.insert(m_staged.end(), frame.constBits(), frame.constBits() + bytes);
+        ++m_stagedCount;
+    }
     if (!fresh)
         return true;
-    slot->due = due;
+    m_due[slot] = due;
     const xcb_sync_waitcondition_t when{
         {m_serverTime, XCB_SYNC_VALUETYPE_ABSOLUTE,
          {static_cast<std::int32_t>(due >> 32), static_cast<std::uint32_t>(due & 0xffffffff)},
          XCB_SYNC_TESTTYPE_POSITIVE_COMPARISON},
         {0, 0}};
     xcb_sync_await(m_timed, 1, &when);
-    xcb_copy_area(m_timed, slot->pixmap, m_window, m_timedGc, 0, 0, static_cast<std::int16_t>(at.x()),
+    xcb_copy_area(m_timed, m_ring, m_window, m_timedGc, 0, y, static_cast<std::int16_t>(at.x()),
                   static_cast<std::int16_t>(at.y()), static_cast<std::uint16_t>(m_width),
                   static_cast<std::uint16_t>(m_height));
-    xcb_flush(m_timed);
     return true;
+}
+
+void X11FrameQueue::flush()
+{
+    sendStaged();
+    // Pixels first: a copy must not reach the server before its frame.
+    xcb_flush(m_app);
+    if (!m_timed)
+        return;
+    xcb_flush(m_timed);
+    // Errors from copies whose window went meanwhile, read a batch at a time.
+    while (xcb_generic_event_t* event = xcb_poll_for_event(m_timed))
+        std::free(event);
+}
+
+void X11FrameQueue::sendStaged()
+{
+    if (m_stagedCount == 0)
+        return;
+    const std::size_t frameBytes = m_staged.size() / m_stagedCount;
+    const std::size_t limit = std::size_t(xcb_get_maximum_request_length(m_app)) * 4 - 24;
+    const std::size_t perRequest = std::max<std::size_t>(1, limit / frameBytes);
+    for (std::size_t done = 0; done < m_stagedCount;) {
+        const std::size_t count = std::min(perRequest, m_stagedCount - done);
+        const auto y = static_cast<std::int16_t>((m_stagedFirst + done) * std::size_t(m_height));
+        xcb_put_image(m_app, XCB_IMAGE_FORMAT_Z_PIXMAP, m_ring, m_appGc, static_cast<std::uint16_t>(m_width),
+                      static_cast<std::uint16_t>(count * std::size_t(m_height)), 0, y, 0, 24,
+                      static_cast<std::uint32_t>(count * frameBytes), m_staged.data() + done * frameBytes);
+        done += count;
+    }
+    m_staged.clear();
+    m_stagedCount = 0;
 }
 
 void X11FrameQueue::cancel()
 {
+    m_staged.clear();
+    m_stagedCount = 0;
     if (!qGuiApp) {
         // Past the application's end its connection is gone; so is the
         // window the frames were for.
-        m_slots.clear();
+        m_ring = XCB_NONE;
         closeTimedConnection();
         return;
     }
-    // The pixmaps go through the application's connection: anything it
-    // draws later comes after them, so no waiting copy can cover it.
-    dropSlots();
+    // The ring goes through the application's connection: anything it
+    // draws later comes after that, so no waiting copy can cover it.
+    dropRing();
     closeTimedConnection();
     xcb_flush(m_app);
 }
@@ -245,24 +284,22 @@ void X11FrameQueue::closeTimedConnection()
     m_timedGc = XCB_NONE;
 }
 
-void X11FrameQueue::makeSlots()
+void X11FrameQueue::makeRing()
 {
-    m_slots.resize(kSlots);
-    for (Slot& slot : m_slots) {
-        slot.pixmap = xcb_generate_id(m_app);
-        slot.due = 0;
-        xcb_create_pixmap(m_app, 24, slot.pixmap, m_window, static_cast<std::uint16_t>(m_width),
-                          static_cast<std::uint16_t>(m_height));
-    }
-    // Made before any copy on the other connection can name them.
+    m_ring = xcb_generate_id(m_app);
+    xcb_create_pixmap(m_app, 24, m_ring, m_window, static_cast<std::uint16_t>(m_width),
+                      static_cast<std::uint16_t>(std::size_t(m_height) * kSlots));
+    m_due.assign(kSlots, 0);
+    m_nextSlot = 0;
+    // Made before any copy on the other connection can name it.
     std::free(xcb_get_input_focus_reply(m_app, xcb_get_input_focus(m_app), nullptr));
 }
 
-void X11FrameQueue::dropSlots()
+void X11FrameQueue::dropRing()
 {
-    for (const Slot& slot : m_slots)
-        xcb_free_pixmap(m_app, slot.pixmap);
-    m_slots.clear();
+    if (m_ring != XCB_NONE)
+        xcb_free_pixmap(m_app, m_ring);
+    m_ring = XCB_NONE;
 }
 
 std::int64_t X11FrameQueue::serverNow() const

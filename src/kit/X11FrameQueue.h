@@ -11,11 +11,14 @@
 namespace kit {
 
 // Queued frames on an X server, through the SYNC extension. Each frame's
-// pixels go at once into a server pixmap of a small ring; a copy from it to
-// the window then waits on the server's own clock (the SERVERTIME counter)
-// for the frame's date. A wait stalls every later request of the connection
-// that makes it, so the waits and copies go on a second connection of the
-// queue's own, while the pixels go on the application's, which never waits.
+// pixels go into a slot of a ring (one tall server pixmap, a frame high a
+// slot); a copy from the slot to the window then waits on the server's own
+// clock (the SERVERTIME counter) for the frame's date. A wait stalls every
+// later request of the connection that makes it, so the waits and copies go
+// on a second connection of the queue's own, while the pixels go on the
+// application's, which never waits. Pixels of frames in neighbouring slots
+// go in one request at `flush`: on this path a system call costs more than
+// drawing a frame.
 class X11FrameQueue final : public FrameQueue {
 public:
     // Null unless the application runs on X11.
@@ -24,20 +27,18 @@ public:
 
     bool accepts(QWindow* window) override;
     bool queue(QWindow* window, const QImage& frame, const QPoint& at, double date) override;
+    void flush() override;
     void cancel() override;
 
 private:
     explicit X11FrameQueue(xcb_connection_t* application);
 
-    struct Slot {
-        xcb_pixmap_t pixmap = XCB_NONE;
-        std::int64_t due = 0; // on the server's clock, in milliseconds; 0 when free
-    };
-
     bool openTimedConnection();
     void closeTimedConnection();
-    void makeSlots();
-    void dropSlots();
+    void makeRing();
+    void dropRing();
+    // Sends the pixels staged for a run of neighbouring slots.
+    void sendStaged();
     // The server's clock now, as read off ours.
     std::int64_t serverNow() const;
 
@@ -47,7 +48,16 @@ private:
     xcb_gcontext_t m_appGc = XCB_NONE;
     int m_width = 0;
     int m_height = 0;
-    std::vector<Slot> m_slots;
+
+    xcb_pixmap_t m_ring = XCB_NONE;
+    // When each slot's frame is due, on the server's clock in milliseconds;
+    // 0 for a slot never used.
+    std::vector<std::int64_t> m_due;
+    std::size_t m_nextSlot = 0;
+    // Pixels not yet sent, for the slots from `m_stagedFirst` on.
+    std::vector<std::uint8_t> m_staged;
+    std::size_t m_stagedFirst = 0;
+    std::size_t m_stagedCount = 0;
 
     xcb_connection_t* m_timed = nullptr;
     xcb_gcontext_t m_timedGc = XCB_NONE;

@@ -92,6 +92,7 @@ bool TunesView::queueAhead()
         if (queued)
             m_queuedThrough = date;
     }
+    flushQueuedFrames();
     offset = keptOffset;
     frameCount = keptCount;
     m_queuedCourse = now;

@@ -165,6 +165,7 @@ int main(int argc, char** argv)
     if (!queue->queue(&window, frame(red), kAt, t + 0.3) || !queue->queue(&window, frame(black), kAt, t + 0.6)
         || !queue->queue(&window, frame(blue), kAt, t + 0.9) || !queue->queue(&window, frame(green), kAt, t + 0.6))
         fail("frames were refused");
+    queue->flush();
     expectSequence(watch(window, t + 1.3), {white, red, green, blue}, {t, t + 0.3, t + 0.6, t + 0.9}, t,
                    "frames in their time");
 
@@ -173,9 +174,11 @@ int main(int argc, char** argv)
     t = now();
     queue->queue(&window, frame(black), kAt, t + 0.3);
     queue->queue(&window, frame(red), kAt, t + 30.0);
+    queue->flush();
     queue->cancel();
     putNow(window, white);
     queue->queue(&window, frame(green), kAt, t + 0.5);
+    queue->flush();
     expectSequence(watch(window, t + 0.9), {white, green}, {t, t + 0.5}, t, "after a cancel");
 
     // The ring: a second of frames 20 ms apart fits; it refuses a frame
@@ -185,6 +188,7 @@ int main(int argc, char** argv)
     int taken = 0;
     for (int i = 0; i < 100; ++i)
         taken += queue->queue(&window, frame(qRgb(i, i, i)), kAt, t + 0.2 + i * 0.01) ? 1 : 0;
+    queue->flush();
     if (taken < 50 || taken >= 100)
         fail("the ring took " + std::to_string(taken) + " of 100 frames due within a second");
     waitFor(0.2 + taken * 0.01 + 0.5);
@@ -194,6 +198,7 @@ int main(int argc, char** argv)
     t = now();
     if (!queue->queue(&window, frame(red), kAt, t + 0.1))
         fail("no frame taken once the ring's frames were shown");
+    queue->flush();
     expectSequence(watch(window, t + 0.5), {last, red}, {t, t + 0.1}, t, "after the ring went round");
 
     std::printf("frame queue: OK\n");

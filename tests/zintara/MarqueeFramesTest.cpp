@@ -51,8 +51,8 @@ public:
 };
 
 // A display server's frame queue of the tests' own: it keeps each frame
-// under its date, as the server does, and drops those still to come when
-// cancelled.
+// under its date, as the server does, from the flush that sends it on, and
+// drops those still to come when cancelled.
 class RecordingQueue final : public kit::FrameQueue {
 public:
     struct Frame {
@@ -65,14 +65,21 @@ public:
         ++attempts;
         if (!accepting || refusing)
             return false;
-        frames[std::llround(date * 1000.0)] = Frame{date, frame.convertToFormat(QImage::Format_ARGB32)};
+        unsent[std::llround(date * 1000.0)] = Frame{date, frame.convertToFormat(QImage::Format_ARGB32)};
         ++queued;
         return true;
+    }
+    void flush() override
+    {
+        for (auto& [key, frame] : unsent)
+            frames[key] = std::move(frame);
+        unsent.clear();
     }
     void cancel() override
     {
         const double now = kit::Clock::current().now();
         std::erase_if(frames, [now](const auto& entry) { return entry.second.date > now; });
+        unsent.clear();
         ++cancels;
     }
     // The last frame due by `date`, if any. Dates are the server's to the
@@ -90,7 +97,8 @@ public:
     bool accepting = true;
     bool refusing = false; // accepts the window, refuses its frames
     int attempts = 0;
-    std::map<long long, Frame> frames;
+    std::map<long long, Frame> frames; // sent to the server
+    std::map<long long, Frame> unsent;
     int queued = 0;
     int cancels = 0;
 };
