@@ -169,6 +169,7 @@ struct View::Handle {
     QPointer<QWindow> queueWindow;
     QRect queueArea;
     QImage frame; // drawn into, kept to spare an allocation a frame
+    bool frameQueued = false; // `frame` holds the frame queued last
 };
 
 namespace {
@@ -401,6 +402,11 @@ bool View::canQueueFrames()
 
 bool View::queueFrame(double date)
 {
+    return queueFrame(date, bounds());
+}
+
+bool View::queueFrame(double date, Rect changed)
+{
     if (!canQueueFrames())
         return false;
     Handle& h = *m_handle;
@@ -411,18 +417,29 @@ bool View::queueFrame(double date)
     // Drawn as `present` draws into the backing store, into an image of the
     // view's own size and the store's format: the same pixels.
     const QImage::Format format = storeImage(place.store)->format();
-    if (h.frame.size() != place.area.size() || h.frame.format() != format)
+    QRect redrawn = place.area;
+    if (h.frame.size() != place.area.size() || h.frame.format() != format || !h.frameQueued) {
         h.frame = QImage(place.area.size(), format);
+    } else {
+        // Whole device pixels around the change, from the top left.
+        const double top = m_frame.height() - changed.maxY();
+        const QRect part(static_cast<int>(std::floor(changed.x())), static_cast<int>(std::floor(top)),
+                         static_cast<int>(std::ceil(changed.maxX())) - static_cast<int>(std::floor(changed.x())),
+                         static_cast<int>(std::ceil(top + changed.height())) - static_cast<int>(std::floor(top)));
+        redrawn = part.translated(place.area.topLeft()).intersected(place.area);
+    }
+    h.frameQueued = false;
     {
         QPainter painter(&h.frame);
         painter.translate(-place.area.topLeft());
-        painter.setClipRect(place.area);
+        painter.setClipRect(redrawn);
         m_backdrop(painter, place.top->size());
         painter.translate(place.area.topLeft());
         widget->paintView(painter, true);
     }
     if (!h.frameQueue->queue(place.window, h.frame, place.area.topLeft(), date))
         return false;
+    h.frameQueued = true;
     h.framesQueued = true;
     h.queueWindow = place.window;
     h.queueArea = place.area;

@@ -95,6 +95,9 @@ public:
     // cannot be queued (no backdrop, not on screen, no queue on this
     // display); the owner then draws each frame in its time.
     bool queueFrame(double date);
+    // The same, for a frame that differs from the one queued just before only
+    // inside `changed` (view coordinates): the rest is kept, not drawn again.
+    bool queueFrame(double date, Rect changed);
     // Sends the frames queued since the last call to the display server.
     void flushQueuedFrames();
     // Whether frames can be queued for the view where it is now.

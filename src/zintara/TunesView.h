@@ -137,6 +137,9 @@ private:
         friend bool operator==(const Course&, const Course&) = default;
     };
     Course course() const;
+    // Where frames of one course differ: the text area, the line's width
+    // short of the pie or bar.
+    kit::Rect scrollingPart() const;
 
     void renderLine();
     // The tick's work on the model; true when it asks for a redraw.

@@ -81,14 +81,22 @@ bool TunesView::queueAhead()
 
     const float keptOffset = offset;
     const std::int32_t keptCount = frameCount;
+    // The first frame drawn here is drawn whole; those after it differ
+    // from it only where the line scrolls.
+    bool whole = true;
+    const auto queueTick = [&](double date) {
+        const bool queued = whole ? queueFrame(date) : queueFrame(date, scrollingPart());
+        whole = !queued;
+        return queued;
+    };
     // The present tick's frame too when redrawing: its copy may still wait.
-    bool queued = !redraw || queueFrame(next - interval);
+    bool queued = !redraw || queueTick(next - interval);
     for (int tick = 0; queued && tick < leadTicks(); ++tick) {
         advance();
         const double date = next + tick * interval;
         if (date <= through + interval / 2)
             continue; // queued before, and still right
-        queued = queueFrame(date);
+        queued = queueTick(date);
         if (queued)
             m_queuedThrough = date;
     }

@@ -58,6 +58,13 @@ TunesView::PaintState TunesView::paintState(float atOffset) const
     return state;
 }
 
+kit::Rect TunesView::scrollingPart() const
+{
+    const double W = frame().width();
+    const double A = pieStyle == 1 ? W - kPieRoom : pieStyle == 2 ? W - kBarRoom : W;
+    return kit::Rect(0.0, 0.0, A, frame().height());
+}
+
 void TunesView::drawRect(kit::Rect)
 {
     const kit::Rect frameRect = frame();
