@@ -17,15 +17,16 @@ xvfb_cleanup() {
 trap xvfb_cleanup EXIT
 
 # Starts Xvfb on a free display and exports DISPLAY. The number is picked at
-# random from a wide range rather than the lowest free one: a server another
-# test is just stopping removes its socket file on the way out, and a new
-# server that took its number at that moment would lose its own.
+# random from a wide range rather than the lowest free one, so that tests
+# running side by side seldom reach for the same. The server must not reset
+# when its last client leaves (the probe below, or a helper like xdotool):
+# a program connecting during the reset would find no display.
 xvfb_start() {
   local number
   for _ in $(seq 1 20); do
     number=$((100 + RANDOM % 900))
     [ -e "/tmp/.X11-unix/X$number" ] && continue
-    Xvfb ":$number" -screen 0 1024x600x24 -nolisten tcp >"$xvfb_work/xvfb.log" 2>&1 &
+    Xvfb ":$number" -screen 0 1024x600x24 -nolisten tcp -noreset >"$xvfb_work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 1 100); do
       if xdpyinfo -display ":$number" >/dev/null 2>&1; then
