@@ -65,7 +65,7 @@ public:
     bool isAsleep() const { return m_sleepObserver != 0; }
     // Whether the frames of the coming ticks are queued with the display
     // server, which shows each in its time: the frame timer then sleeps, and
-    // the marquee wakes a few times a second to queue more, or at once when
+    // the marquee wakes about once a second to queue more, or at once when
     // a change makes the queued frames wrong (they are drawn again).
     bool isRunningAhead() const { return m_aheadObserver != 0; }
 

@@ -13,8 +13,10 @@
 #include <algorithm>
 
 namespace {
-// Frames queued ahead: half a second's worth...
-constexpr int kLeadDivisor = 2;
+// Frames queued ahead: a second's worth, as many as the queue's ring holds
+// beside those it has just shown...
+constexpr int kLeadSeconds = 1;
+constexpr int kMaxLead = 40;
 // ...topped up when a third of them is left.
 constexpr int kRefillDivisor = 3;
 // Faster than this, frames are drawn in their time: the queue's ring holds
@@ -35,7 +37,7 @@ TunesView::Course TunesView::course() const
 
 int TunesView::leadTicks() const
 {
-    return std::max(fps / kLeadDivisor, 2);
+    return std::clamp(fps * kLeadSeconds, 2, kMaxLead);
 }
 
 bool TunesView::mayRunAhead()
