@@ -188,4 +188,6 @@ private:
     std::optional<Course> m_aheadRefused;
     float m_aheadOffset = 0.0f;
     std::int32_t m_aheadFrameCount = 0;
+    // The scroll position was set from outside since the frames were drawn.
+    bool m_aheadMoved = false;
 };

@@ -78,7 +78,7 @@ bool TunesView::queueAhead()
     const double next = timer->fireDate();
     const Course now = course();
     const bool standing = m_queuedCourse && queuedFramesInPlace();
-    const bool redraw = standing && *m_queuedCourse != now;
+    const bool redraw = standing && (*m_queuedCourse != now || m_aheadMoved);
     const double through = standing && !redraw ? m_queuedThrough : 0.0;
 
     const float keptOffset = offset;
@@ -106,6 +106,7 @@ bool TunesView::queueAhead()
     offset = keptOffset;
     frameCount = keptCount;
     m_queuedCourse = now;
+    m_aheadMoved = false;
     m_aheadOffset = offset;
     m_aheadFrameCount = frameCount;
     return queued;
@@ -115,9 +116,8 @@ void TunesView::aheadPass()
 {
     // Written from outside between passes: the queued frames start from a
     // position that is no more.
-    const bool moved = offset != m_aheadOffset || frameCount != m_aheadFrameCount;
-    if (moved)
-        m_queuedCourse.reset();
+    if (offset != m_aheadOffset || frameCount != m_aheadFrameCount)
+        m_aheadMoved = true;
     takeTicksShownAhead();
     if (screenIsBehind(offset))
         setNeedsDisplay(true);
@@ -128,7 +128,7 @@ void TunesView::aheadPass()
     }
     const double now = kit::Clock::current().now();
     const double low = m_queuedThrough - (leadTicks() / kRefillDivisor) * timer->timeInterval();
-    if (!m_queuedCourse || *m_queuedCourse != course() || !queuedFramesInPlace() || now >= low) {
+    if (!m_queuedCourse || *m_queuedCourse != course() || m_aheadMoved || !queuedFramesInPlace() || now >= low) {
         if (!queueAhead()) {
             refuseAhead();
             return;
@@ -149,7 +149,7 @@ void TunesView::takeTicksShownAhead()
     // The server put up the last tick's frame if one was queued for it and
     // nothing has changed since it was drawn.
     const double last = first + static_cast<double>(ticks - 1) * interval;
-    const bool shown = m_queuedCourse && *m_queuedCourse == course() && queuedFramesInPlace()
+    const bool shown = m_queuedCourse && *m_queuedCourse == course() && !m_aheadMoved && queuedFramesInPlace()
                        && last <= m_queuedThrough + interval / 2;
     if (shown)
         m_shown = paintState();
@@ -187,6 +187,7 @@ void TunesView::stopRunningAhead(bool redraw)
     if (m_queuedCourse) {
         cancelQueuedFrames();
         m_queuedCourse.reset();
+        m_aheadMoved = false;
         m_queuedThrough = 0.0;
         if (redraw) {
             m_shown.reset();

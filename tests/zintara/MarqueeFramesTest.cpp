@@ -431,9 +431,10 @@ TEST_F(MarqueeAheadTest, QueuedFramesShowWhatEveryTickWouldDrawThroughChanges)
     settle();
     reference.offset = view->offset;
 
-    // Paused: nothing moves, the queue is dropped and the marquee sleeps;
-    // playing again, it runs ahead from where it stood.
-    both([](TunesView& v) { v.isPaused = true; });
+    // Paused, the position set in the same breath: nothing moves, the queue
+    // is dropped and the marquee sleeps; playing again, it runs ahead from
+    // where it stood.
+    both([](TunesView& v) { v.isPaused = true; v.offset = -40.0f; });
     expectShownMatch(3, "paused");
     EXPECT_TRUE(view->isAsleep());
     EXPECT_FALSE(view->isRunningAhead());
