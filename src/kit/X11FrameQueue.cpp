@@ -17,8 +17,9 @@ namespace kit {
 
 namespace {
 
-// Enough for a second of frames ahead at 30 a second (half a second at
-// 60), plus those just shown whose copies the server may still be making.
+// Enough for the frames a marquee queues ahead (a second's worth at 30 a
+// second, forty at most), plus those just shown whose copies the server
+// may still be making.
 constexpr std::size_t kSlots = 64;
 // A slot is written again only this long after its frame was due.
 constexpr std::int64_t kSettledMs = 250;
