@@ -2,7 +2,9 @@
 // and never before, in order; one queued again for its date replaces the
 // first; cancelling drops what still waits, and frames queued afterwards do
 // not wait behind the dropped ones; the ring of pixmaps is never written
-// while a frame in it still waits. Prints "frame queue: OK" or what failed.
+// while a frame in it still waits; a window that goes while its frames wait
+// leaves the queue whole for the next. Prints "frame queue: OK" or what
+// failed.
 #include "kit/Clock.h"
 #include "kit/X11FrameQueue.h"
 
@@ -202,6 +204,26 @@ int main(int argc, char** argv)
         fail("no frame taken once the ring's frames were shown");
     queue->flush();
     expectSequence(watch(window, t + 0.7), {last, red}, {t, t + 0.1}, t, "after the ring went round");
+
+    // The window goes while frames for it wait; the queue serves the next
+    // window as if new.
+    t = now();
+    for (int i = 0; i < 10; ++i)
+        queue->queue(&window, frame(blue), kAt, t + 0.1 * i);
+    queue->flush();
+    window.destroy();
+    QWindow next;
+    next.setSurfaceType(QSurface::RasterSurface);
+    next.setGeometry(0, 0, 100, 40);
+    next.show();
+    for (int i = 0; i < 200 && !next.isExposed(); ++i)
+        waitFor(0.01);
+    putNow(next, white);
+    t = now();
+    if (!queue->queue(&next, frame(green), kAt, t + 0.2))
+        fail("no frame taken for a new window");
+    queue->flush();
+    expectSequence(watch(next, t + 0.7), {white, green}, {t, t + 0.2}, t, "a new window");
 
     std::printf("frame queue: OK\n");
     return 0;
