@@ -385,11 +385,14 @@ void View::present()
 
 bool View::canQueueFrames()
 {
+    const std::optional<Placement> place = m_backdrop ? placementOf(m_handle->widget.data()) : std::nullopt;
+    return place && frameQueueTakes(place->store, place->window);
+}
+
+bool View::frameQueueTakes(QBackingStore* store, QWindow* window)
+{
     Handle& h = *m_handle;
-    if (!m_backdrop || h.noFrameQueue)
-        return false;
-    const std::optional<Placement> place = placementOf(h.widget.data());
-    if (!place || !storeImage(place->store))
+    if (h.noFrameQueue || !storeImage(store))
         return false;
     if (!h.frameQueue) {
         h.frameQueue = FrameQueue::create();
@@ -397,7 +400,7 @@ bool View::canQueueFrames()
         if (!h.frameQueue)
             return false;
     }
-    return h.frameQueue->accepts(place->window);
+    return h.frameQueue->accepts(window);
 }
 
 bool View::queueFrame(double date)
@@ -407,11 +410,12 @@ bool View::queueFrame(double date)
 
 bool View::queueFrame(double date, Rect changed)
 {
-    if (!canQueueFrames())
-        return false;
     Handle& h = *m_handle;
     auto* widget = static_cast<ViewWidget*>(h.widget.data());
-    const Placement place = *placementOf(widget);
+    const std::optional<Placement> placed = m_backdrop ? placementOf(widget) : std::nullopt;
+    if (!placed || !frameQueueTakes(placed->store, placed->window))
+        return false;
+    const Placement& place = *placed;
     if (h.framesQueued && !queuedFramesInPlace())
         cancelQueuedFrames();
     // Drawn as `present` draws into the backing store, into an image of the

@@ -7,9 +7,11 @@
 #include <memory>
 #include <vector>
 
+class QBackingStore;
 class QPainter;
 class QSize;
 class QWidget;
+class QWindow;
 
 namespace kit {
 
@@ -117,6 +119,8 @@ private:
     };
 
     void placeWidget();
+    // Whether the view's frame queue takes frames for this window and store.
+    bool frameQueueTakes(QBackingStore* store, QWindow* window);
     void paintInto(Rect dirty);
     void present();
     void renderSubviews();

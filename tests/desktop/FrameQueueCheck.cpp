@@ -57,6 +57,18 @@ void waitFor(double seconds)
     loop.exec();
 }
 
+// Shows a plain window of its own on the server and waits until it is on screen.
+void showWindow(QWindow& window)
+{
+    window.setSurfaceType(QSurface::RasterSurface);
+    window.setGeometry(0, 0, 100, 40);
+    window.show();
+    for (int i = 0; i < 200 && !window.isExposed(); ++i)
+        waitFor(0.01);
+    if (!window.isExposed())
+        fail("the window never showed");
+}
+
 QImage frame(QRgb colour)
 {
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
@@ -149,13 +161,7 @@ int main(int argc, char** argv)
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         fail("needs the xcb platform");
     QWindow window;
-    window.setSurfaceType(QSurface::RasterSurface);
-    window.setGeometry(0, 0, 100, 40);
-    window.show();
-    for (int i = 0; i < 200 && !window.isExposed(); ++i)
-        waitFor(0.01);
-    if (!window.isExposed())
-        fail("the window never showed");
+    showWindow(window);
 
     std::unique_ptr<kit::X11FrameQueue> queue = kit::X11FrameQueue::create();
     if (!queue || !queue->accepts(&window))
@@ -213,11 +219,7 @@ int main(int argc, char** argv)
     queue->flush();
     window.destroy();
     QWindow next;
-    next.setSurfaceType(QSurface::RasterSurface);
-    next.setGeometry(0, 0, 100, 40);
-    next.show();
-    for (int i = 0; i < 200 && !next.isExposed(); ++i)
-        waitFor(0.01);
+    showWindow(next);
     putNow(next, white);
     t = now();
     if (!queue->queue(&next, frame(green), kAt, t + 0.2))

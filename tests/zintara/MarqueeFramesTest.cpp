@@ -163,14 +163,18 @@ protected:
         return drawn;
     }
 
-    // Runs frames one by one; each must show what the widget pass draws.
+    // What the window shows now.
+    virtual QImage shown() const { return onScreen(); }
+
+    // Runs frames one by one; each must show what the widget pass draws for
+    // the marquee's state then.
     void expectFramesMatch(int frames, const std::string& what)
     {
         for (int i = 0; i < frames; ++i) {
             runFor(kFrame);
-            const QImage shown = onScreen();
-            ASSERT_FALSE(shown.isNull());
-            ASSERT_EQ(shown, widgetPass()) << what << ", frame " << i << ", offset " << view->offset;
+            const QImage now = shown();
+            ASSERT_FALSE(now.isNull());
+            ASSERT_EQ(now, widgetPass()) << what << ", frame " << i << ", offset " << view->offset;
         }
     }
 
@@ -358,26 +362,14 @@ protected:
         kit::FrameQueue::setFactory(nullptr);
     }
 
-    // What the window shows now: the last frame the server put up, or what
-    // was drawn straight into the window after it.
-    QImage shown() const
+    // The last frame the server put up, or what was drawn straight into the
+    // window after it.
+    QImage shown() const override
     {
         const RecordingQueue::Frame* frame = queue ? queue->dueBy(clock.now()) : nullptr;
         if (frame && std::llround(frame->date * 1000.0) > std::llround(view->displayedAt * 1000.0))
             return frame->image;
         return onScreen();
-    }
-
-    // Runs ticks one by one; the window must show at each what the widget
-    // pass draws for the marquee's state then.
-    void expectShownMatch(int ticks, const std::string& what)
-    {
-        for (int i = 0; i < ticks; ++i) {
-            runFor(kFrame);
-            const QImage now = shown();
-            ASSERT_FALSE(now.isNull());
-            ASSERT_EQ(now, widgetPass()) << what << ", tick " << i << ", offset " << view->offset;
-        }
     }
 
     RecordingQueue* queue = nullptr;
@@ -393,27 +385,27 @@ TEST_F(MarqueeAheadTest, QueuedFramesShowWhatEveryTickWouldDrawThroughChanges)
     };
     both([](TunesView& v) { v.setDisplayString(kLongLine); v.timePerc = 0.3f; });
     settle();
-    expectShownMatch(2, "starting");
+    expectFramesMatch(2, "starting");
     ASSERT_TRUE(view->isRunningAhead());
     EXPECT_FALSE(reference.isRunningAhead());
     EXPECT_TRUE(view->timer->isSuspended());
-    expectShownMatch(60, "scrolling with the bar, fades and notes");
+    expectFramesMatch(60, "scrolling with the bar, fades and notes");
     EXPECT_EQ(view->offset, reference.offset) << "the model takes every tick";
 
     // Changes written between passes, as the controller makes them: the
     // queued frames are drawn again from the next pass on.
     const int cancels = queue->cancels;
     both([](TunesView& v) { v.timePerc = 0.8f; });
-    expectShownMatch(20, "a new position");
+    expectFramesMatch(20, "a new position");
     both([](TunesView& v) { v.highlighted = true; v.setNeedsDisplay(true); });
-    expectShownMatch(10, "highlighted");
+    expectFramesMatch(10, "highlighted");
     both([](TunesView& v) { v.highlighted = false; v.setNeedsDisplay(true); });
     both([](TunesView& v) { v.pieStyle = 1; v.fadeEdges = false; v.fontColor = kit::Color::redColor(); });
-    expectShownMatch(20, "the pie, no fades, red");
+    expectFramesMatch(20, "the pie, no fades, red");
     both([](TunesView& v) { v.scrollSpeed = 2.5f; });
-    expectShownMatch(20, "faster");
+    expectFramesMatch(20, "faster");
     both([](TunesView& v) { v.setDisplayString("Another line long enough to scroll past both ends - Someone"); });
-    expectShownMatch(20, "a new line");
+    expectFramesMatch(20, "a new line");
     EXPECT_EQ(queue->cancels, cancels) << "changes redraw the queued frames in place";
     EXPECT_TRUE(view->isRunningAhead());
     EXPECT_EQ(view->offset, reference.offset);
@@ -421,11 +413,11 @@ TEST_F(MarqueeAheadTest, QueuedFramesShowWhatEveryTickWouldDrawThroughChanges)
     // A position set from outside, and a frame drawn out of turn (the menu's
     // highlight), which drops what was queued.
     both([](TunesView& v) { v.offset = -3.0f; });
-    expectShownMatch(10, "moved from outside");
+    expectFramesMatch(10, "moved from outside");
     view->highlighted = true;
     view->display();
     EXPECT_GT(queue->cancels, cancels);
-    expectShownMatch(10, "highlighted at once");
+    expectFramesMatch(10, "highlighted at once");
     view->highlighted = false;
     view->setNeedsDisplay(true);
     settle();
@@ -435,13 +427,13 @@ TEST_F(MarqueeAheadTest, QueuedFramesShowWhatEveryTickWouldDrawThroughChanges)
     // is dropped and the marquee sleeps; playing again, it runs ahead from
     // where it stood.
     both([](TunesView& v) { v.isPaused = true; v.offset = -40.0f; });
-    expectShownMatch(3, "paused");
+    expectFramesMatch(3, "paused");
     EXPECT_TRUE(view->isAsleep());
     EXPECT_FALSE(view->isRunningAhead());
     runFor(2.0);
-    expectShownMatch(3, "still paused");
+    expectFramesMatch(3, "still paused");
     both([](TunesView& v) { v.isPaused = false; });
-    expectShownMatch(20, "playing again");
+    expectFramesMatch(20, "playing again");
     EXPECT_TRUE(view->isRunningAhead());
     EXPECT_EQ(view->offset, reference.offset);
 
@@ -449,10 +441,10 @@ TEST_F(MarqueeAheadTest, QueuedFramesShowWhatEveryTickWouldDrawThroughChanges)
     both([](TunesView& v) { v.setScrollingDisabled(true); });
     settle();
     runFor(16 * kFrame);
-    expectShownMatch(20, "scrolling disabled");
+    expectFramesMatch(20, "scrolling disabled");
     EXPECT_FALSE(view->isRunningAhead());
     both([](TunesView& v) { v.setScrollingDisabled(false); });
-    expectShownMatch(20, "scrolling again");
+    expectFramesMatch(20, "scrolling again");
     EXPECT_TRUE(view->isRunningAhead());
     EXPECT_EQ(view->frameCount, reference.frameCount);
 }
@@ -488,7 +480,7 @@ TEST_F(MarqueeAheadTest, WhereFramesCannotBeQueuedEveryTickDraws)
     runFor(5 * kFrame);
     ASSERT_TRUE(view->isRunningAhead());
     queue->accepting = false;
-    expectShownMatch(30, "the queue refusing");
+    expectFramesMatch(30, "the queue refusing");
     EXPECT_FALSE(view->isRunningAhead());
     EXPECT_FALSE(view->timer->isSuspended());
 
@@ -498,14 +490,14 @@ TEST_F(MarqueeAheadTest, WhereFramesCannotBeQueuedEveryTickDraws)
     queue->refusing = true;
     view->setDisplayString("Another line long enough to scroll past both ends - Someone");
     settle();
-    expectShownMatch(5, "frames refused");
+    expectFramesMatch(5, "frames refused");
     const int attempts = queue->attempts;
-    expectShownMatch(30, "frames refused");
+    expectFramesMatch(30, "frames refused");
     EXPECT_EQ(queue->attempts, attempts);
     EXPECT_FALSE(view->isRunningAhead());
     queue->refusing = false;
     view->timePerc = 0.5f;
-    expectShownMatch(30, "frames taken again");
+    expectFramesMatch(30, "frames taken again");
     EXPECT_TRUE(view->isRunningAhead());
 }
 
