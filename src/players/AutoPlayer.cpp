@@ -30,7 +30,7 @@ Player* AutoPlayer::busPlayer(const std::string& busName)
     return it->second.get();
 }
 
-void AutoPlayer::beginPoll()
+void AutoPlayer::beginPoll(const PollBudget& budget)
 {
     const std::vector<BusPlayer> onBus = m_sources.listBusPlayers ? m_sources.listBusPlayers() : std::vector<BusPlayer>{};
 
@@ -50,7 +50,7 @@ void AutoPlayer::beginPoll()
             break;
     }
     if (!chosen && m_mpd) {
-        m_mpd->beginPoll();
+        m_mpd->beginPoll(budget);
         if (m_mpd->isRunning())
             chosen = m_mpd.get();
     }
@@ -62,7 +62,7 @@ void AutoPlayer::beginPoll()
     const Player* previous = m_current;
     m_current = chosen;
     if (chosen != m_mpd.get())
-        chosen->beginPoll();
+        chosen->beginPoll(budget);
     if (previous != m_current && previous != m_builtin.get() && previous != m_mpd.get()) {
         // A bus player that was current and has left the bus goes now.
         for (auto it = m_busPlayers.begin(); it != m_busPlayers.end(); ++it) {

@@ -43,7 +43,8 @@ public:
     void launch() override { m_current->launch(); }
     std::string launchProblem() const override { return m_current->launchProblem(); }
     bool launchApplication() override { return m_current->launchApplication(); }
-    void beginPoll() override;
+    using Player::beginPoll;
+    void beginPoll(const PollBudget& budget) override;
 
     script::Result<script::Value> get(const script::ObjectSpecifier& object) override { return m_current->get(object); }
     script::Result<script::Value> set(const script::ObjectSpecifier& object, const script::Value& value) override

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "players/PollBudget.h"
 #include "script/ScriptableApplication.h"
 
 #include <string>
@@ -16,10 +17,12 @@ public:
     // "(MPD is not running)"); the built-in player keeps the scripts' name.
     virtual std::string displayName() const { return name(); }
 
-    // A poll is about to run its scripts. A backend that gave up on a peer
-    // that did not answer during the last poll tries it again from here on;
-    // a player that follows the user's choice of player may switch now.
-    virtual void beginPoll() {}
+    // A poll (or a command from the menu) is about to run its scripts, and
+    // may wait on the player until `budget` is spent. A backend that gave up
+    // on a peer during the last poll tries it again from here on; a player
+    // that follows the user's choice of player may switch now.
+    virtual void beginPoll(const PollBudget& budget) { (void)budget; }
+    void beginPoll() { beginPoll(PollBudget::startingNow()); }
 
     // The user asked to start the player (the workspace's launch, the
     // launch window). The engine's launch() before an event may be more

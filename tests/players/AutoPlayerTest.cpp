@@ -35,7 +35,8 @@ public:
     bool isRunning() const override { return true; }
     void launch() override {}
     std::string launchProblem() const override { return "nothing starts " + m_identity; }
-    void beginPoll() override { ++*m_polls; }
+    using Player::beginPoll;
+    void beginPoll(const players::PollBudget&) override { ++*m_polls; }
     script::Result<Value> get(const script::ObjectSpecifier&) override { return Value::text(m_identity); }
     script::Result<Value> set(const script::ObjectSpecifier&, const Value&) override { return Value(); }
     script::Result<bool> exists(const script::ObjectSpecifier&) override { return true; }

@@ -101,8 +101,9 @@ bool MpdPlayer::launchApplication()
     return true;
 }
 
-void MpdPlayer::beginPoll()
+void MpdPlayer::beginPoll(const PollBudget& budget)
 {
+    (void)budget;
     m_connection.beginPoll();
     m_fresh = false;
 }

@@ -47,7 +47,8 @@ public:
     void launch() override;
     bool launchApplication() override;
     std::string launchProblem() const override { return m_launchProblem; }
-    void beginPoll() override;
+    using Player::beginPoll;
+    void beginPoll(const PollBudget& budget) override;
     // Replaces the current user's places where launching looks (tests).
     void setLauncher(MpdLauncher launcher) { m_launcher = std::move(launcher); }
 

@@ -98,8 +98,9 @@ std::string MprisPlayer::displayName() const
     return fallbackIdentity(m_link->busName());
 }
 
-void MprisPlayer::beginPoll()
+void MprisPlayer::beginPoll(const PollBudget& budget)
 {
+    (void)budget;
     m_link->beginPoll();
 }
 

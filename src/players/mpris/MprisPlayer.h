@@ -55,7 +55,8 @@ public:
     // The player's Identity; while that was never known, its bus name's
     // last part ("vlc").
     std::string displayName() const override;
-    void beginPoll() override;
+    using Player::beginPoll;
+    void beginPoll(const PollBudget& budget) override;
 
     // Why the last launch did not start the player ("" when it did).
     std::string launchProblem() const override { return m_launchProblem; }
