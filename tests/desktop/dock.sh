@@ -2,7 +2,8 @@
 # The status bar's strip as a panel under a real EWMH window manager
 # (openbox on a virtual X display): it is a dock window on every workspace,
 # reserves its height at the top over its own width, a maximized window
-# stays clear of it, and a panel that appears later pushes it down.
+# stays clear of it, a panel that appears later pushes it down, and it
+# stays a panel through saves in the preferences window.
 # dock.sh PROGRAM
 set -euo pipefail
 program="$1"
@@ -99,6 +100,57 @@ for _ in $(seq 1 50); do
   sleep 0.1
 done
 [ "$sy" -eq 0 ] || fail "the strip stayed low after the panel went"
+
+# Each save in the preferences window replaces the strip's item; the strip
+# stays a panel through it, on every workspace, above, out of the pager, at
+# the top right over its own strut, and its width follows a new Width.
+open_preferences() {
+  local menu="" info
+  read -r sx sy sw sh < <(geometry "$strip")
+  xdotool mousemove $((sx + sw / 2)) $((sy + sh / 2)) click 1
+  for _ in $(seq 1 50); do
+    for w in $(xdotool search --onlyvisible --class zintara 2>/dev/null || true); do
+      info=$(xwininfo -id "$w")
+      grep -q 'Override Redirect State: yes' <<<"$info" && menu=$w
+    done
+    [ -n "$menu" ] && break
+    sleep 0.1
+  done
+  [ -n "$menu" ] || fail "the menu did not open"
+  # Down to "Preferences…": play, next, previous, rating, shuffle, repeat, then it.
+  for _ in 1 2 3 4 5 6 7; do xdotool key Down; sleep 0.05; done
+  xdotool key Return
+  prefs=$(window_wait "Zintara Preferences")
+  xdotool windowactivate --sync "$prefs" 2>/dev/null || true
+}
+save() { xdotool key alt+s; window_gone "$prefs"; }
+still_a_panel() { # WIDTH: after a save
+  for _ in $(seq 1 50); do
+    read -r sx sy sw sh < <(geometry "$strip")
+    [ "$sw" -eq "$1" ] && [ "$sy" -eq 0 ] && [ $((sx + sw)) -eq 1024 ] && break
+    sleep 0.1
+  done
+  echo "after a save the strip is at ${sx},${sy} ${sw}x${sh}"
+  [ "$sw" -eq "$1" ] && [ "$sy" -eq 0 ] && [ $((sx + sw)) -eq 1024 ] || fail "strip not at the top right, $1 wide"
+  [ "$(prop "$strip" _NET_WM_DESKTOP)" = 4294967295 ] || fail "not on every workspace after a save"
+  for state in ABOVE SKIP_PAGER SKIP_TASKBAR; do
+    prop "$strip" _NET_WM_STATE | grep -q "_NET_WM_STATE_$state" || fail "lost $state after a save"
+  done
+  [ "$(prop "$strip" _NET_WM_STRUT_PARTIAL)" = "0, 0, 26, 0, 0, 0, 0, 0, $sx, $((sx + sw - 1)), 0, 0" ] \
+    || fail "strut after a save is $(prop "$strip" _NET_WM_STRUT_PARTIAL)"
+  wmctrl -s 1
+  sleep 0.3
+  xwininfo -id "$strip" | grep -q IsViewable || { wmctrl -s 0; fail "gone on the second workspace after a save"; }
+  wmctrl -s 0
+}
+width=$sw
+open_preferences
+save
+still_a_panel "$width"
+open_preferences
+xdotool key alt+w Page_Up
+save
+still_a_panel $((width + 10))
 
 app_stop || { echo "zintara exited with status $?"; cat "$xvfb_work/app.log"; exit 1; }
 echo "dock: OK"
