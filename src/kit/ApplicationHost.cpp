@@ -67,4 +67,33 @@ std::optional<std::string> ApplicationHost::displayProblem(int argc, char** argv
            "X11 session.";
 }
 
+std::optional<int> ApplicationHost::platformOptionValues(const std::string& arg)
+{
+    if (arg.size() < 2 || arg[0] != '-')
+        return std::nullopt;
+    // Qt reads "--name" as "-name", and a few options as "-name=value".
+    std::string_view name(arg);
+    name.remove_prefix(arg.compare(0, 2, "--") == 0 ? 2 : 1);
+    if (const std::size_t equals = name.find('='); equals != std::string_view::npos) {
+        const std::string_view key = name.substr(0, equals);
+        if (key == "style" || key == "stylesheet" || key == "qmljsdebugger")
+            return 0;
+        return std::nullopt;
+    }
+    static constexpr std::string_view withValue[] = {
+        "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "geometry",
+        "qwindowtitle", "title", "qwindowicon", "icon", "session", "display", "name", "style",
+        "stylesheet", "visual"};
+    static constexpr std::string_view flags[] = {"reverse", "widgetcount", "testability", "nograb", "dograb", "sync"};
+    for (const std::string_view option : withValue) {
+        if (name == option)
+            return 1;
+    }
+    for (const std::string_view option : flags) {
+        if (name == option)
+            return 0;
+    }
+    return std::nullopt;
+}
+
 } // namespace kit
