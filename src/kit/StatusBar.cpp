@@ -206,8 +206,13 @@ void StatusBar::layOut()
         const QRect area = X11Dock::workAreaWithout(strip->windowHandle(), screen, right - stripWidth + 1, right);
         place.moveTopRight(QPoint(area.right(), area.top()));
     }
-    if (strip->geometry() != place)
+    if (strip->geometry() != place) {
+        // Window managers size a window in its resize steps from its base
+        // size; the strip keeps exactly its size, under its own strut.
+        strip->setFixedSize(place.size());
+        strip->setBaseSize(X11Dock::baseSizeForFixed(QGuiApplication::primaryScreen(), place.size()));
         strip->setGeometry(place);
+    }
     strip->show();
     strip->raise();
     X11Dock::reserveTop(strip->windowHandle(), place);

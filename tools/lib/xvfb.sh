@@ -21,12 +21,13 @@ trap xvfb_cleanup EXIT
 # running side by side seldom reach for the same. The server must not reset
 # when its last client leaves (the probe below, or a helper like xdotool):
 # a program connecting during the reset would find no display.
+# xvfb_start [WIDTHxHEIGHT]: 1024x600 unless given.
 xvfb_start() {
-  local number
+  local number size="${1:-1024x600}"
   for _ in $(seq 1 20); do
     number=$((100 + RANDOM % 900))
     [ -e "/tmp/.X11-unix/X$number" ] && continue
-    Xvfb ":$number" -screen 0 1024x600x24 -nolisten tcp -noreset >"$xvfb_work/xvfb.log" 2>&1 &
+    Xvfb ":$number" -screen 0 "${size}x24" -nolisten tcp -noreset >"$xvfb_work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 1 100); do
       if xdpyinfo -display ":$number" >/dev/null 2>&1; then
