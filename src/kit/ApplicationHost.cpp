@@ -1,6 +1,9 @@
 #include "kit/ApplicationHost.h"
 
+#include "kit/Bundle.h"
+
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdlib>
 #include <string_view>
@@ -13,6 +16,17 @@ void preferUnlessSet(const char* name, const char* value)
 {
     if (!qEnvironmentVariableIsSet(name))
         qputenv(name, value);
+}
+
+// The bundle's icon, for every window and the tray.
+QIcon bundleIcon()
+{
+    QIcon icon;
+    for (const char* name : {"AppIcon.png", "AppIcon@2x.png"}) {
+        if (const auto path = Bundle::mainBundle().pathForResource(name))
+            icon.addFile(QString::fromStdString(*path));
+    }
+    return icon;
 }
 } // namespace
 
@@ -36,6 +50,8 @@ ApplicationHost::ApplicationHost(int& argc, char** argv)
     // Matches the installed desktop entry, so taskbars find the icon.
     QApplication::setDesktopFileName("org.zintara.Zintara");
     d = std::make_unique<Private>(argc, argv);
+    // Else every window carries Qt's generic icon in window lists.
+    QApplication::setWindowIcon(bundleIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 }
 

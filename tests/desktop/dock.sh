@@ -145,6 +145,13 @@ still_a_panel() { # WIDTH: after a save
 }
 width=$sw
 open_preferences
+# Every window of the program carries its own icon, as the bundle has it.
+icon_pixel=$(xprop -id "$prefs" -notype -f _NET_WM_ICON 32c _NET_WM_ICON | sed 's/.*= //' | tr ',' '\n' \
+  | awk '{ v[NR] = $1 } END { for (p = 1; p < NR; p += 2 + v[p] * v[p + 1]) if (v[p] == 64) { print v[p + 2 + 32 * 64 + 32]; exit } }')
+read -r r g b a < <(convert "$(dirname "$program")/Zintara.app/Contents/Resources/AppIcon.png" -crop 1x1+32+32 \
+  -depth 8 rgba:- | od -An -tu1)
+echo "the preferences window's icon at 32,32: $icon_pixel, the bundle's: $(( (a << 24) | (r << 16) | (g << 8) | b ))"
+[ "$icon_pixel" = $(( (a << 24) | (r << 16) | (g << 8) | b )) ] || fail "the preferences window carries another icon"
 save
 still_a_panel "$width"
 open_preferences

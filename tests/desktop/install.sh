@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # `cmake --install` into a temporary prefix gives a program that starts from
 # there without the source or build tree: both programs, the bundle, a valid
-# desktop entry, the icon in the hicolor theme (SVG and PNG sizes) and the
-# manual pages.
+# desktop entry naming the windows' class, the icon in the hicolor theme (SVG
+# and PNG sizes) and the manual pages.
 # install.sh BUILD_DIR
 set -euo pipefail
 build="$1"
@@ -19,6 +19,8 @@ for f in bin/zintara bin/zintara-script; do [ -x "$prefix/$f" ] || fail "no $f";
 entry="$prefix/share/applications/org.zintara.Zintara.desktop"
 desktop-file-validate "$entry" || fail "desktop-file-validate rejects the entry"
 grep -qx 'Exec=zintara' "$entry" && grep -qx 'Icon=org.zintara.Zintara' "$entry" || fail "entry: $(cat "$entry")"
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
+[ -n "$wm_class" ] || fail "the entry names no window class"
 icons="$prefix/share/icons/hicolor"
 [ -f "$icons/scalable/apps/org.zintara.Zintara.svg" ] || fail "no scalable icon"
 for size in 16 32 48 64 128 256; do
@@ -45,6 +47,8 @@ xvfb_start
 settings_skip_launch_windows
 unset ZINTARA_BUNDLE
 app_start "$prefix/bin/zintara"
-window_wait "Zintara" >/dev/null || { cat "$xvfb_work/app.log"; fail "the installed program shows no strip"; }
+strip=$(window_wait "Zintara") || { cat "$xvfb_work/app.log"; fail "the installed program shows no strip"; }
+# Docks and taskbars match the program's windows to its entry by class.
+xprop -id "$strip" WM_CLASS | grep -q ", \"$wm_class\"\$" || fail "the strip's class is not $wm_class"
 app_stop || { cat "$xvfb_work/app.log"; fail "the installed program ended with status $?"; }
 echo "install: OK"
