@@ -17,10 +17,6 @@ done
 . "$(dirname "$0")/../../tools/lib/xvfb.sh"
 
 fail() { echo "FAIL ($layout): $*"; [ -n "${strip:-}" ] && xprop -id "$strip"; cat "$xvfb_work/app.log"; exit 1; }
-prop() { xprop -id "$1" "$2" | sed 's/.*= //'; }
-geometry() { # x y width height of a window's client area, in the server's pixels
-  xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} /Width:/{w=$NF} /Height:/{h=$NF} END{print x, y, w, h}'
-}
 stop_all() { # ends the program and openbox, and the display with them
   app_stop || fail "zintara ended with status $?"
   xvfb_cleanup
@@ -43,42 +39,24 @@ start_layout() {
   wm_start
   settings_skip_launch_windows
   app_start "$program"
-  strip=""
-  for _ in $(seq 1 100); do
-    for w in $(xdotool search --class zintara 2>/dev/null || true); do
-      xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DOCK && strip=$w
-    done
-    [ -n "$strip" ] && break
-    sleep 0.1
-  done
-  [ -n "$strip" ] || fail "no dock window"
+  strip=$(dock_wait) || fail "no dock window"
 }
 
 # The strip's place once it is where it wants: WIDTHxHEIGHT at its right
 # end RIGHT and top TOP.
 strip_at() { # RIGHT TOP HEIGHT
   for _ in $(seq 1 50); do
-    read -r sx sy sw sh < <(geometry "$strip")
+    read -r sx sy sw sh < <(window_geometry "$strip")
     [ $((sx + sw)) -eq "$1" ] && [ "$sy" -eq "$2" ] && [ "$sh" -eq "$3" ] && return 0
     sleep 0.1
   done
   fail "the strip is at ${sx},${sy} ${sw}x${sh}, not ending at ${1},${2} ${3} high"
 }
 
-# The frame top and the bottom of a window maximized where it stands.
+# The frame top and the bottom of a new window maximized where it stands.
 maximized() { # TITLE X Y
-  local w x y width height frame
   xmessage -name xmessage -title "$1" -geometry "300x200+$2+$3" "$1" &
-  w=$(window_wait "$1")
-  wmctrl -i -r "$w" -b add,maximized_vert,maximized_horz
-  for _ in $(seq 1 50); do
-    xprop -id "$w" _NET_WM_STATE | grep -q MAXIMIZED_VERT && break
-    sleep 0.1
-  done
-  sleep 0.3
-  read -r x y width height < <(geometry "$w")
-  frame=$(prop "$w" _NET_FRAME_EXTENTS | cut -d, -f3 | tr -d ' ')
-  echo "$((y - frame)) $((y + height))"
+  maximize_window "$1"
 }
 
 # Side by side, the primary on the right, at each scale.
@@ -89,8 +67,8 @@ for scale in 1 2 1.5; do
   height=$(awk -v s="$scale" 'BEGIN { printf "%d", 26 * s + 0.5 }')
   strip_at 2560 0 "$height"
   echo "$layout: strip at ${sx},${sy} ${sw}x${sh}"
-  [ "$(prop "$strip" _NET_WM_STRUT_PARTIAL)" = "0, 0, $sh, 0, 0, 0, 0, 0, $sx, $((sx + sw - 1)), 0, 0" ] \
-    || fail "strut is $(prop "$strip" _NET_WM_STRUT_PARTIAL)"
+  [ "$(window_prop "$strip" _NET_WM_STRUT_PARTIAL)" = "0, 0, $sh, 0, 0, 0, 0, 0, $sx, $((sx + sw - 1)), 0, 0" ] \
+    || fail "strut is $(window_prop "$strip" _NET_WM_STRUT_PARTIAL)"
   read -r top bottom < <(maximized "Right window" 1500 300)
   echo "$layout: a window maximized on the primary starts at y=$top"
   [ "$top" -ge "$sh" ] || fail "a window maximized on the primary overlaps the strip"
@@ -109,11 +87,11 @@ for scale in 1 2 1.5; do
     xprop -id "$panel" -f _NET_WM_STRUT_PARTIAL 32c -set _NET_WM_STRUT_PARTIAL "0,0,30,0,0,0,0,0,1280,2559,0,0"
     strip_at 2560 30 52
     for _ in $(seq 1 50); do
-      [ "$(prop "$strip" _NET_WM_STRUT_PARTIAL | cut -d, -f3 | tr -d ' ')" = 82 ] && break
+      [ "$(window_prop "$strip" _NET_WM_STRUT_PARTIAL | cut -d, -f3 | tr -d ' ')" = 82 ] && break
       sleep 0.1
     done
-    [ "$(prop "$strip" _NET_WM_STRUT_PARTIAL | cut -d, -f3 | tr -d ' ')" = 82 ] \
-      || fail "strut below the panel is $(prop "$strip" _NET_WM_STRUT_PARTIAL)"
+    [ "$(window_prop "$strip" _NET_WM_STRUT_PARTIAL | cut -d, -f3 | tr -d ' ')" = 82 ] \
+      || fail "strut below the panel is $(window_prop "$strip" _NET_WM_STRUT_PARTIAL)"
   fi
   stop_all
 done
@@ -124,8 +102,8 @@ layout="stacked, primary below"
 start_layout 1280x1600 '*bottom:1280x800+0+800' top:1280x800+0+0
 strip_at 1280 800 26
 echo "$layout: strip at ${sx},${sy} ${sw}x${sh}"
-partial=$(prop "$strip" _NET_WM_STRUT_PARTIAL)
-strut=$(prop "$strip" _NET_WM_STRUT)
+partial=$(window_prop "$strip" _NET_WM_STRUT_PARTIAL)
+strut=$(window_prop "$strip" _NET_WM_STRUT)
 grep -q 'not found' <<<"$partial$strut" && ! grep -q '[0-9]' <<<"$partial$strut" \
   || fail "a strut where none can be right: $partial / $strut"
 read -r top bottom < <(maximized "Upper window" 200 200)

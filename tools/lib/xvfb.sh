@@ -110,3 +110,41 @@ app_stop() {
   app_pid=""
   return "$status"
 }
+
+# A window's property, its value only.
+window_prop() { xprop -id "$1" "$2" | sed 's/.*= //'; }
+
+# x y width height of a window's client area, in the server's pixels.
+window_geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} /Width:/{w=$NF} /Height:/{h=$NF} END{print x, y, w, h}'
+}
+
+# Waits up to ten seconds for the program's dock window (its strip) and
+# prints its id.
+dock_wait() {
+  local w
+  for _ in $(seq 1 100); do
+    for w in $(xdotool search --class zintara 2>/dev/null || true); do
+      xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DOCK && { echo "$w"; return 0; }
+    done
+    sleep 0.1
+  done
+  echo "no dock window appeared" >&2
+  return 1
+}
+
+# Maximizes the mapped window with this title and prints where its frame
+# then starts (title bar included) and where it ends: "TOP BOTTOM".
+maximize_window() {
+  local w x y width height frame
+  w=$(window_wait "$1") || return 1
+  wmctrl -i -r "$w" -b add,maximized_vert,maximized_horz
+  for _ in $(seq 1 50); do
+    xprop -id "$w" _NET_WM_STATE | grep -q MAXIMIZED_VERT && break
+    sleep 0.1
+  done
+  sleep 0.3
+  read -r x y width height < <(window_geometry "$w")
+  frame=$(window_prop "$w" _NET_FRAME_EXTENTS | cut -d, -f3 | tr -d ' ')
+  echo "$((y - frame)) $((y + height))"
+}
