@@ -1,6 +1,9 @@
 #include "kit/ApplicationHost.h"
 
+#include "kit/Bundle.h"
+
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdlib>
 #include <string_view>
@@ -13,6 +16,17 @@ void preferUnlessSet(const char* name, const char* value)
 {
     if (!qEnvironmentVariableIsSet(name))
         qputenv(name, value);
+}
+
+// The bundle's icon, for every window and the tray.
+QIcon bundleIcon()
+{
+    QIcon icon;
+    for (const char* name : {"AppIcon.png", "AppIcon@2x.png"}) {
+        if (const auto path = Bundle::mainBundle().pathForResource(name))
+            icon.addFile(QString::fromStdString(*path));
+    }
+    return icon;
 }
 } // namespace
 
@@ -36,6 +50,8 @@ ApplicationHost::ApplicationHost(int& argc, char** argv)
     // Matches the installed desktop entry, so taskbars find the icon.
     QApplication::setDesktopFileName("org.zintara.Zintara");
     d = std::make_unique<Private>(argc, argv);
+    // Else every window carries Qt's generic icon in window lists.
+    QApplication::setWindowIcon(bundleIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
@@ -65,6 +81,35 @@ std::optional<std::string> ApplicationHost::displayProblem(int argc, char** argv
     }
     return "cannot show the status bar: no display (DISPLAY is not set). Start Zintara from a graphical "
            "X11 session.";
+}
+
+std::optional<int> ApplicationHost::platformOptionValues(const std::string& arg)
+{
+    if (arg.size() < 2 || arg[0] != '-')
+        return std::nullopt;
+    // Qt reads "--name" as "-name", and a few options as "-name=value".
+    std::string_view name(arg);
+    name.remove_prefix(arg.compare(0, 2, "--") == 0 ? 2 : 1);
+    if (const std::size_t equals = name.find('='); equals != std::string_view::npos) {
+        const std::string_view key = name.substr(0, equals);
+        if (key == "style" || key == "stylesheet" || key == "qmljsdebugger")
+            return 0;
+        return std::nullopt;
+    }
+    static constexpr std::string_view withValue[] = {
+        "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "geometry",
+        "qwindowtitle", "title", "qwindowicon", "icon", "session", "display", "name", "style",
+        "stylesheet", "visual"};
+    static constexpr std::string_view flags[] = {"reverse", "widgetcount", "testability", "nograb", "dograb", "sync"};
+    for (const std::string_view option : withValue) {
+        if (name == option)
+            return 1;
+    }
+    for (const std::string_view option : flags) {
+        if (name == option)
+            return 0;
+    }
+    return std::nullopt;
 }
 
 } // namespace kit

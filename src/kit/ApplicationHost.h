@@ -24,6 +24,11 @@ public:
     // is set and no platform was chosen.
     static std::optional<std::string> displayProblem(int argc, char** argv);
 
+    // How many arguments one of the platform's own options takes after it
+    // (0 or 1), or nothing when `arg` is not one of them; the program reads
+    // its command line before there is an application object to ask.
+    static std::optional<int> platformOptionValues(const std::string& arg);
+
 private:
     struct Private;
     std::unique_ptr<Private> d;

@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
-#include <QIcon>
 #include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
@@ -50,16 +49,6 @@ int bundleUIElement()
 {
     const std::optional<std::string> entry = Bundle::mainBundle().infoString("LSUIElement");
     return entry ? std::atoi(entry->c_str()) : 0;
-}
-
-QIcon applicationIcon()
-{
-    QIcon icon;
-    for (const char* name : {"AppIcon.png", "AppIcon@2x.png"}) {
-        if (const auto path = Bundle::mainBundle().pathForResource(name))
-            icon.addFile(QString::fromStdString(*path));
-    }
-    return icon;
 }
 
 } // namespace
@@ -105,10 +94,18 @@ void DockIcon::applyBundleSetting()
     }
     // Where no tray host runs yet the icon waits for one; nothing else
     // depends on it.
-    d->tray = new QSystemTrayIcon(applicationIcon(), qApp);
+    d->tray = new QSystemTrayIcon(QApplication::windowIcon(), qApp);
     d->tray->setToolTip(QStringLiteral("Zintara"));
+    // The drop-down menu is also the icon's context menu: a tray host that
+    // shows menus itself (a StatusNotifierItem host, through DBusMenu) then
+    // offers it on a right click instead of a menu of its own.
+    ApplicationDelegate* delegate = Application::sharedApplication().delegate();
+    if (Menu* menu = delegate ? delegate->applicationDockMenu() : nullptr; menu && menu->qmenu())
+        d->tray->setContextMenu(menu->qmenu());
     QObject::connect(d->tray, &QSystemTrayIcon::activated, d->tray, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
+        // A context request has already shown the context menu where there is one.
+        const bool contextShown = reason == QSystemTrayIcon::Context && d->tray && d->tray->contextMenu();
+        if ((reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context) && !contextShown)
             QMetaObject::invokeMethod(qApp, [this] { popUpMenu(); }, Qt::QueuedConnection);
     });
     d->tray->show();

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -44,7 +45,6 @@ protected:
 
 struct StatusBar::Private {
     QPointer<QWidget> strip;
-    bool docked = false;
     QMetaObject::Connection screenMoved, screenAreaChanged;
 
     QWidget* ensureStrip(StatusBar* bar)
@@ -182,15 +182,23 @@ void StatusBar::layOut()
     if (!strip)
         return;
     if (m_items.empty()) {
-        strip->hide();
+        // Hidden at the next pass only: an item replaced in one go (each
+        // save of the preferences) then never unmaps the strip, and the
+        // window manager keeps it a panel.
+        QTimer::singleShot(0, strip, [this, strip] {
+            if (m_items.empty())
+                strip->hide();
+        });
         return;
     }
     const int thickness = static_cast<int>(kThickness);
     const int stripWidth = static_cast<int>(std::lround(total));
-    if (!d->docked) {
-        strip->winId(); // the dock's marks go on before the window manager first sees it
+    if (!strip->isVisible()) {
+        // The dock's marks go on before each map: the window manager reads
+        // them as it takes the window on, and drops some from a window it
+        // lets go.
+        strip->winId();
         X11Dock::prepare(strip->windowHandle(), QStringLiteral("Zintara"));
-        d->docked = true;
     }
     QRect place(0, 0, stripWidth, thickness);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -198,8 +206,13 @@ void StatusBar::layOut()
         const QRect area = X11Dock::workAreaWithout(strip->windowHandle(), screen, right - stripWidth + 1, right);
         place.moveTopRight(QPoint(area.right(), area.top()));
     }
-    if (strip->geometry() != place)
+    if (strip->geometry() != place) {
+        // Window managers size a window in its resize steps from its base
+        // size; the strip keeps exactly its size, under its own strut.
+        strip->setFixedSize(place.size());
+        strip->setBaseSize(X11Dock::baseSizeForFixed(QGuiApplication::primaryScreen(), place.size()));
         strip->setGeometry(place);
+    }
     strip->show();
     strip->raise();
     X11Dock::reserveTop(strip->windowHandle(), place);

@@ -70,6 +70,38 @@ xcb_window_t nativeId(const QWindow* window)
     return window && window->handle() ? static_cast<xcb_window_t>(window->winId()) : xcb_window_t(XCB_WINDOW_NONE);
 }
 
+// Qt scales logical coordinates to the X server's pixels about the top left
+// of each screen, which keeps its native place; each coordinate and each
+// size is rounded once. Struts and the clients' reservations are in these
+// pixels.
+QRect toNative(const QScreen* screen, const QRect& logical)
+{
+    const qreal factor = screen->devicePixelRatio();
+    const QPoint origin = screen->geometry().topLeft();
+    const auto scaled = [factor](int v) { return static_cast<int>(std::lround(v * factor)); };
+    return QRect(origin + QPoint(scaled(logical.x() - origin.x()), scaled(logical.y() - origin.y())),
+                 QSize(scaled(logical.width()), scaled(logical.height())));
+}
+
+QRect nativeGeometry(const QScreen* screen)
+{
+    return toNative(screen, screen->geometry());
+}
+
+// A top strut reserves rows from the top of the root window down. That is
+// the strip's own screen only where no other screen lies above the strip
+// over its columns; elsewhere a strut would take part of that screen too.
+bool topStrutPossible(const QRect& strip)
+{
+    const QRect above(strip.left(), 0, strip.width(), strip.top());
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect other = nativeGeometry(screen);
+        if (!other.contains(strip.topLeft()) && other.intersects(above))
+            return false;
+    }
+    return true;
+}
+
 // Sees the X events Qt receives and picks out those that can move a
 // reservation: the client list on the root window, and struts on clients.
 class ReservationWatch final : public QObject, public QAbstractNativeEventFilter {
@@ -221,23 +253,53 @@ void X11Dock::reserveTop(QWindow* window, const QRect& place)
 {
     xcb_connection_t* c = connection();
     const xcb_window_t id = nativeId(window);
-    if (!c || id == XCB_WINDOW_NONE)
+    // The screen the place lies on: the window's own may not have followed
+    // its move yet.
+    const QScreen* screen = QGuiApplication::screenAt(place.topLeft());
+    if (!screen && window)
+        screen = window->screen();
+    if (!c || id == XCB_WINDOW_NONE || !screen)
         return;
-    const qreal ratio = window->devicePixelRatio();
-    const auto px = [ratio](int v) { return static_cast<uint32_t>(std::max(0L, std::lround(v * ratio))); };
-    const uint32_t top = px(place.y() + place.height());
-    const uint32_t startX = px(place.x());
-    const uint32_t endX = px(place.x() + place.width()) - 1;
+    const QRect strip = toNative(screen, place);
+    const xcb_atom_t partialAtom = atom(c, "_NET_WM_STRUT_PARTIAL");
+    const xcb_atom_t strutAtom = atom(c, "_NET_WM_STRUT");
+    if (!topStrutPossible(strip)) {
+        // No reservation rather than one that swallows the screen above.
+        if (!words(c, id, partialAtom, XCB_ATOM_CARDINAL, 12).empty()) {
+            xcb_delete_property(c, id, partialAtom);
+            xcb_delete_property(c, id, strutAtom);
+            xcb_flush(c);
+        }
+        return;
+    }
+    const auto top = static_cast<uint32_t>(strip.top() + strip.height());
+    const auto startX = static_cast<uint32_t>(strip.left());
+    const auto endX = static_cast<uint32_t>(strip.left() + strip.width() - 1);
     // left, right, top, bottom, then the start and end of each side's span.
     const std::vector<uint32_t> partial{0, 0, top, 0, 0, 0, 0, 0, startX, endX, 0, 0};
-    const xcb_atom_t partialAtom = atom(c, "_NET_WM_STRUT_PARTIAL");
     // Each change makes the window manager work out the work area anew.
     if (words(c, id, partialAtom, XCB_ATOM_CARDINAL, 12) == partial)
         return;
     setWords(c, id, partialAtom, XCB_ATOM_CARDINAL, partial);
     // For window managers that know only the older, whole-edge form.
-    setWords(c, id, atom(c, "_NET_WM_STRUT"), XCB_ATOM_CARDINAL, {0, 0, top, 0});
+    setWords(c, id, strutAtom, XCB_ATOM_CARDINAL, {0, 0, top, 0});
     xcb_flush(c);
+}
+
+QSize X11Dock::baseSizeForFixed(const QScreen* screen, const QSize& size)
+{
+    const qreal factor = screen ? screen->devicePixelRatio() : 1.0;
+    const auto scaled = [factor](int v) { return static_cast<int>(std::lround(v * factor)); };
+    // Qt's step is one logical pixel in the server's pixels.
+    const int step = std::max(1, scaled(1));
+    const auto base = [&](int length) {
+        for (int b = 0; b <= 2 * step && scaled(b) <= scaled(length); ++b) {
+            if ((scaled(length) - scaled(b)) % step == 0)
+                return b;
+        }
+        return 0;
+    };
+    return QSize(base(size.width()), base(size.height()));
 }
 
 QRect X11Dock::workAreaWithout(const QWindow* window, const QScreen* screen, int left, int right)
@@ -255,9 +317,10 @@ QRect X11Dock::workAreaWithout(const QWindow* window, const QScreen* screen, int
     if (clients.empty())
         return available;
 
-    const qreal ratio = screen->devicePixelRatio();
-    const long spanLeft = std::lround(left * ratio);
-    const long spanRight = std::lround(right * ratio);
+    const QRect whole = screen->geometry();
+    const QRect span = toNative(screen, QRect(left, whole.top(), right - left + 1, 1));
+    const long spanLeft = span.left();
+    const long spanRight = span.right();
     const xcb_window_t self = nativeId(window);
     const xcb_atom_t partialAtom = atom(c, "_NET_WM_STRUT_PARTIAL");
     const xcb_atom_t strutAtom = atom(c, "_NET_WM_STRUT");
@@ -275,8 +338,10 @@ QRect X11Dock::workAreaWithout(const QWindow* window, const QScreen* screen, int
         if (strut.size() == 4)
             reserved = std::max(reserved, long(strut[2]));
     }
-    const QRect whole = screen->geometry();
-    const int top = std::max(whole.top(), static_cast<int>(std::lround(reserved / ratio)));
+    // Rows reserved above the screen's own top (on a screen above it) leave
+    // it whole; the rest go back to logical coordinates about its top.
+    const long below = reserved - whole.top();
+    const int top = whole.top() + (below > 0 ? static_cast<int>(std::lround(below / screen->devicePixelRatio())) : 0);
     // Side panels still narrow the area; the strip only ever reserves the top.
     return QRect(QPoint(available.left(), top), QPoint(available.right(), std::max(top, available.bottom())));
 }

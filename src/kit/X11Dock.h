@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <functional>
@@ -27,7 +28,9 @@ public:
     static void prepare(QWindow* window, const QString& title);
 
     // Reserves `place` (the window's frame in screen coordinates) at the top
-    // of the screen, over the window's own width only.
+    // of the screen, over the window's own width only. Where another screen
+    // lies above it, nothing is reserved: a top reservation counts from the
+    // top of the whole display and would take that screen's rows too.
     static void reserveTop(QWindow* window, const QRect& place);
 
     // The area of `screen` where the window may sit: the work area the window
@@ -35,6 +38,13 @@ public:
     // (else it would push itself further down at each change). Other panels'
     // reservations over [left, right] still count.
     static QRect workAreaWithout(const QWindow* window, const QScreen* screen, int left, int right);
+
+    // A base size for a window of fixed `size` on `screen` from which the
+    // window manager's resize steps land on that very size. Under a
+    // fractional scale Qt asks for steps of more than one pixel (two at
+    // 1.5), counted from the base size, so a size of another parity would
+    // be rounded down.
+    static QSize baseSizeForFixed(const QScreen* screen, const QSize& size);
 
     // Keeps an ordinary window out of the taskbar and the pager. Call as the
     // window is about to be shown.

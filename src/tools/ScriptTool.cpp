@@ -112,13 +112,13 @@ const char* ScriptTool::usage()
     return "usage: zintara-script [--player PLAYER] [--library FILE] [-e SOURCE]... [FILE]...\n"
            "Runs each script in order against the player and prints one line per script:\n"
            "its result, or an empty line when there is none. Errors go to standard error.\n"
-           "  --player PLAYER   the player behind \"iTunes\": auto, builtin, mpd[:HOST[:PORT]]\n"
-           "                  or mpris[:NAME]; else ZINTARA_PLAYER, else Zintara's setting,\n"
-           "                  else auto\n"
-           "  --library FILE  a JSON library file for the built-in player\n"
-           "  -e SOURCE       a script given on the command line\n"
-           "  --help          show this help; --version: show the version\n"
-           "  FILE            a script file; \"-\" or no script at all reads standard input\n"
+           "  --player PLAYER  the player behind \"iTunes\": auto, builtin, mpd[:HOST[:PORT]]\n"
+           "                   or mpris[:NAME]; else ZINTARA_PLAYER, else Zintara's setting,\n"
+           "                   else auto\n"
+           "  --library FILE   a JSON library file for the built-in player\n"
+           "  -e SOURCE        a script given on the command line\n"
+           "  --help           show this help; --version: show the version\n"
+           "  FILE             a script file; \"-\" or no script at all reads standard input\n"
            "Exit status: 0; 1 when a script failed; 2 for a usage or setup error.\n";
 }
 

@@ -14,12 +14,12 @@
 namespace {
 constexpr const char* kUsage =
     "usage: zintara [--player PLAYER] [--library FILE] [Qt options]\n"
-    "  --player PLAYER   the player the scripts call \"iTunes\": auto (the default), builtin,\n"
-    "                    mpd[:HOST[:PORT]] or mpris[:NAME]; else ZINTARA_PLAYER, else the\n"
-    "                    preferences' choice\n"
-    "  --library FILE  a library file for the built-in player (JSON)\n"
-    "  --help          show this help and exit\n"
-    "  --version       show the version and exit\n"
+    "  --player PLAYER  the player the scripts call \"iTunes\": auto (the default), builtin,\n"
+    "                   mpd[:HOST[:PORT]] or mpris[:NAME]; else ZINTARA_PLAYER, else the\n"
+    "                   preferences' choice\n"
+    "  --library FILE   a library file for the built-in player (JSON)\n"
+    "  --help           show this help and exit\n"
+    "  --version        show the version and exit\n"
     "Qt's own options (-style NAME, -session ID, -display DISPLAY, ...) are accepted.\n";
 
 // Shown where a user who started the program from a menu would look.
@@ -49,17 +49,22 @@ std::optional<int> answerInformationalOption(int argc, char** argv)
     return std::nullopt;
 }
 
-// Reads what the application object left of the command line; an error
-// message when something is unknown.
+// Reads the program's own options, stepping over the platform's (with their
+// values), before anything needs a display: a wrong command line is a usage
+// error wherever it runs. An error message when something is unknown.
 std::string parseOptions(int argc, char** argv, std::string& player, std::string& library)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg != "--player" && arg != "--library")
+        if (arg == "--player" || arg == "--library") {
+            if (i + 1 >= argc)
+                return arg + " needs a value";
+            (arg == "--player" ? player : library) = argv[++i];
+        } else if (const auto values = kit::ApplicationHost::platformOptionValues(arg)) {
+            i += *values;
+        } else {
             return "unknown option " + arg;
-        if (i + 1 >= argc)
-            return arg + " needs a value";
-        (arg == "--player" ? player : library) = argv[++i];
+        }
     }
     return {};
 }
@@ -69,19 +74,18 @@ int zintaraMain(int argc, char** argv)
 {
     if (const auto status = answerInformationalOption(argc, argv))
         return *status;
-    if (const auto problem = kit::ApplicationHost::displayProblem(argc, argv)) {
-        std::cerr << "zintara: " << *problem << '\n';
-        return 1;
-    }
-
-    // The application object takes its own options out of argv first.
-    kit::ApplicationHost host(argc, argv);
     players::PlayerOptions options;
     std::string playerArgument;
     if (const std::string problem = parseOptions(argc, argv, playerArgument, options.libraryPath); !problem.empty()) {
         std::cerr << "zintara: " << problem << '\n' << kUsage;
         return 2;
     }
+    if (const auto problem = kit::ApplicationHost::displayProblem(argc, argv)) {
+        std::cerr << "zintara: " << *problem << '\n';
+        return 1;
+    }
+
+    kit::ApplicationHost host(argc, argv);
     options.player = players::effectivePlayerChoice(
         playerArgument, kit::UserDefaults::standardUserDefaults().stringForKey("player").value_or(""));
 

@@ -19,19 +19,28 @@ for program in "$zintara" "$script"; do
   name=$(basename "$program")
   expect 0 "$program" --help
   grep -q "^usage: $name " "$work/out" || fail "$name --help prints no usage"
+  # Every option's description starts in one column, continuations too.
+  columns=$(awk '/^  [^ ]/ { rest = substr($0, 3); i = index(rest, "  "); if (!i) next
+                               match(substr(rest, i), /[^ ]/); print i + RSTART; next }
+                 /^   +[^ ]/ { match($0, /[^ ]/); print RSTART - 1 }' "$work/out" | sort -u)
+  [ "$(wc -l <<<"$columns")" -eq 1 ] || fail "$name --help: descriptions start in columns $(echo $columns)"
   expect 0 "$program" --version
   [ "$(cat "$work/out")" = "$name $version" ] || fail "$name --version says '$(cat "$work/out")'"
-  expect 2 env QT_QPA_PLATFORM=offscreen HOME="$work" XDG_CONFIG_HOME="$work/config" "$program" --no-such-option
-  grep -q "unknown option --no-such-option" "$work/err" || fail "$name names no unknown option"
-  grep -q "^usage: $name " "$work/err" || fail "$name prints no usage with an unknown option"
+  # A usage error whatever the display: with one, and with none at all.
+  for display in QT_QPA_PLATFORM=offscreen NO_DISPLAY=1; do
+    expect 2 env "$display" HOME="$work" XDG_CONFIG_HOME="$work/config" "$program" --no-such-option
+    grep -q "unknown option --no-such-option" "$work/err" || fail "$name names no unknown option ($display)"
+    grep -q "^usage: $name " "$work/err" || fail "$name prints no usage with an unknown option ($display)"
+  done
 done
 
 # A value that looks like an option is still a value.
 expect 1 "$zintara" --library --help
 grep -q "^usage:" "$work/out" && fail "--library took --help as an option"  || true
 
-# No display: a clear reason rather than Qt's abort.
-expect 1 "$zintara"
+# No display: a clear reason rather than Qt's abort, Qt's own options (and
+# their values) being no usage error.
+expect 1 "$zintara" -style Fusion --session x -reverse -stylesheet=none.qss
 grep -q "no display (DISPLAY is not set)" "$work/err" || fail "no reason given without a display"
 expect 1 env WAYLAND_DISPLAY=wayland-0 "$zintara"
 grep -q "Wayland session" "$work/err" || fail "no reason given under Wayland without XWayland"

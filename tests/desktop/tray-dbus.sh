@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The tray icon as a StatusNotifierItem, against a watcher of our own on a
 # private session bus: the item registers with Zintara's icon and a tooltip
-# naming the playing track, and its activation (a click in the host) pops up
-# the drop-down menu.
+# naming the playing track, its context menu is the drop-down menu (over
+# DBusMenu), and its activation (a click in the host) pops up that menu.
 # tray-dbus.sh PROGRAM WATCHER
 set -euo pipefail
 program="$1"; watcher="$2"
@@ -51,6 +51,17 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 grep -q 'Harbour Lights' <<<"$tooltip" || { echo "$tooltip"; fail "the tooltip does not name the playing track"; }
+
+# The drop-down menu is the item's context menu, exported over DBusMenu, so
+# a host's right click offers Zintara's own items.
+menu_path=$(property Menu | awk '/object path/ { gsub(/"/, "", $NF); print $NF }')
+[ -n "$menu_path" ] && [ "$menu_path" != /NO_DBUSMENU ] || fail "no context menu exported (Menu is '$menu_path')"
+layout=$(dbus-send --session --print-reply --dest="$item" "$menu_path" com.canonical.dbusmenu.GetLayout \
+  int32:0 int32:-1 array:string:label) || fail "GetLayout at $menu_path failed"
+# The player plays: the first item says "Pause", as the menu does.
+for label in Pause "Next Track" "Previous Track" Rating Shuffle Repeat "Reset Preferences"; do
+  grep -q "string \"$label\"" <<<"$layout" || { echo "$layout"; fail "the exported menu lacks \"$label\""; }
+done
 
 visible_menu() { # a pop-up of ours (override-redirect) tall enough to be the menu
   local info

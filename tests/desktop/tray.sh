@@ -61,6 +61,21 @@ for _ in $(seq 1 50); do menu=$(visible_menu) && break; sleep 0.1; done
 [ -n "$menu" ] || fail "a click on the tray icon opened no menu"
 echo "tray icon $icon opened menu $menu"
 xdotool key Escape
+window_gone "$menu"
+# A right click opens the same menu, once.
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
+menu=""
+for _ in $(seq 1 50); do menu=$(visible_menu) && break; sleep 0.1; done
+[ -n "$menu" ] || fail "a right click on the tray icon opened no menu"
+sleep 0.5
+menus=0
+for w in $(xdotool search --onlyvisible --class zintara 2>/dev/null || true); do
+  info=$(xwininfo -id "$w")
+  grep -q 'Override Redirect State: yes' <<<"$info" && [ "$(awk '/Height:/{print $NF}' <<<"$info")" -ge 100 ] \
+    && menus=$((menus + 1))
+done
+[ "$menus" -eq 1 ] || fail "a right click opened $menus menus"
+xdotool key Escape
 app_stop || fail "zintara ended with status $?"
 
 # Its windows are listed in the taskbar.

@@ -8,6 +8,8 @@
 #include "kit/View.h"
 #include "support/TestEnvironment.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
@@ -140,9 +142,32 @@ TEST_F(StatusBarTest, RemovalLaysTheRestOutAgain)
     bar().removeStatusItem(nullptr);
     EXPECT_EQ(bar().items().size(), 3u);
 
+    // An item replaced in one go (each save of the preferences) leaves the
+    // strip mapped: a window manager drops a panel's marks from a window
+    // it lets go.
+    QWidget* strip = bar().widget();
+    int hides = 0;
+    struct HideCounter final : QObject {
+        int* count;
+        explicit HideCounter(int* c) : count(c) {}
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            *count += event->type() == QEvent::Hide;
+            return false;
+        }
+    } counter(&hides);
+    strip->installEventFilter(&counter);
     while (!bar().items().empty())
         bar().removeStatusItem(bar().items().front().get());
-    EXPECT_FALSE(bar().widget()->isVisible()) << "an empty bar is not shown";
+    ASSERT_TRUE(bar().statusItemWithLength(40));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(strip->isVisible());
+    EXPECT_EQ(hides, 0) << "the strip was unmapped while its item was replaced";
+
+    bar().removeStatusItem(bar().items().front().get());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(strip->isVisible()) << "an empty bar is not shown";
+    strip->removeEventFilter(&counter);
 }
 
 TEST_F(StatusBarTest, ShowsTheViewSizedToTheItem)

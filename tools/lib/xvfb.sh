@@ -21,12 +21,13 @@ trap xvfb_cleanup EXIT
 # running side by side seldom reach for the same. The server must not reset
 # when its last client leaves (the probe below, or a helper like xdotool):
 # a program connecting during the reset would find no display.
+# xvfb_start [WIDTHxHEIGHT]: 1024x600 unless given.
 xvfb_start() {
-  local number
+  local number size="${1:-1024x600}"
   for _ in $(seq 1 20); do
     number=$((100 + RANDOM % 900))
     [ -e "/tmp/.X11-unix/X$number" ] && continue
-    Xvfb ":$number" -screen 0 1024x600x24 -nolisten tcp -noreset >"$xvfb_work/xvfb.log" 2>&1 &
+    Xvfb ":$number" -screen 0 "${size}x24" -nolisten tcp -noreset >"$xvfb_work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 1 100); do
       if xdpyinfo -display ":$number" >/dev/null 2>&1; then
@@ -108,4 +109,42 @@ app_stop() {
   wait "$app_pid" || status=$?
   app_pid=""
   return "$status"
+}
+
+# A window's property, its value only.
+window_prop() { xprop -id "$1" "$2" | sed 's/.*= //'; }
+
+# x y width height of a window's client area, in the server's pixels.
+window_geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} /Width:/{w=$NF} /Height:/{h=$NF} END{print x, y, w, h}'
+}
+
+# Waits up to ten seconds for the program's dock window (its strip) and
+# prints its id.
+dock_wait() {
+  local w
+  for _ in $(seq 1 100); do
+    for w in $(xdotool search --class zintara 2>/dev/null || true); do
+      xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DOCK && { echo "$w"; return 0; }
+    done
+    sleep 0.1
+  done
+  echo "no dock window appeared" >&2
+  return 1
+}
+
+# Maximizes the mapped window with this title and prints where its frame
+# then starts (title bar included) and where it ends: "TOP BOTTOM".
+maximize_window() {
+  local w x y width height frame
+  w=$(window_wait "$1") || return 1
+  wmctrl -i -r "$w" -b add,maximized_vert,maximized_horz
+  for _ in $(seq 1 50); do
+    xprop -id "$w" _NET_WM_STATE | grep -q MAXIMIZED_VERT && break
+    sleep 0.1
+  done
+  sleep 0.3
+  read -r x y width height < <(window_geometry "$w")
+  frame=$(window_prop "$w" _NET_FRAME_EXTENTS | cut -d, -f3 | tr -d ' ')
+  echo "$((y - frame)) $((y + height))"
 }
