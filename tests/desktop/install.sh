@@ -6,10 +6,8 @@
 # install.sh BUILD_DIR
 set -euo pipefail
 build="$1"
-for tool in desktop-file-validate Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
 . "$(dirname "$0")/../../tools/lib/xvfb.sh"
+require_tools desktop-file-validate Xvfb xdotool
 prefix="$xvfb_work/prefix"
 fail() { echo "FAIL: $*"; exit 1; }
 

@@ -6,6 +6,23 @@ xvfb_pid=""
 app_pid=""
 wm_pid=""
 
+# Ends a test that needs these programs when one is missing: a skip (status
+# 77) on a machine without it, a failure under CI (CI=true), where
+# tools/install-deps has installed them all, so that no check of the real
+# program on a display goes missing unseen.
+require_tools() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null && continue
+    if [ "${CI:-}" = true ]; then
+      echo "FAIL: $tool is not installed, though tools/install-deps installs it for CI" >&2
+      exit 1
+    fi
+    echo "SKIP: $tool is not installed"
+    exit 77
+  done
+}
+
 # Each step runs whatever the one before did: under `set -e` a process that
 # had already gone would otherwise end the cleanup and leave Xvfb running.
 xvfb_cleanup() {
@@ -23,6 +40,7 @@ trap xvfb_cleanup EXIT
 # a program connecting during the reset would find no display.
 xvfb_start() {
   local number
+  require_tools Xvfb xdpyinfo
   for _ in $(seq 1 20); do
     number=$((100 + RANDOM % 900))
     [ -e "/tmp/.X11-unix/X$number" ] && continue
@@ -45,6 +63,7 @@ xvfb_start() {
 # Starts openbox as the window manager and waits until it manages the
 # screen (it then names itself on the root window).
 wm_start() {
+  require_tools openbox xprop
   openbox --sm-disable >"$xvfb_work/openbox.log" 2>&1 &
   wm_pid=$!
   for _ in $(seq 1 100); do
