@@ -4,6 +4,7 @@
 #include "kit/ApplicationDelegate.h"
 #include "kit/Bundle.h"
 #include "kit/Menu.h"
+#include "kit/PlainText.h"
 #include "kit/RunLoop.h"
 #include "kit/X11Dock.h"
 
@@ -67,6 +68,7 @@ QIcon applicationIcon()
 struct DockIcon::Private {
     QPointer<QSystemTrayIcon> tray;
     QPointer<TaskbarFilter> filter;
+    QString toolTip; // as given; the tray may be handed it escaped
     bool menuUp = false;
 
     void clear()
@@ -106,7 +108,8 @@ void DockIcon::applyBundleSetting()
     // Where no tray host runs yet the icon waits for one; nothing else
     // depends on it.
     d->tray = new QSystemTrayIcon(applicationIcon(), qApp);
-    d->tray->setToolTip(QStringLiteral("Zintara"));
+    d->toolTip = QStringLiteral("Zintara");
+    d->tray->setToolTip(d->toolTip);
     QObject::connect(d->tray, &QSystemTrayIcon::activated, d->tray, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)
             QMetaObject::invokeMethod(qApp, [this] { popUpMenu(); }, Qt::QueuedConnection);
@@ -121,13 +124,15 @@ bool DockIcon::isShown() const
 
 std::string DockIcon::toolTip() const
 {
-    return d->tray ? d->tray->toolTip().toStdString() : std::string();
+    return d->tray ? d->toolTip.toStdString() : std::string();
 }
 
 void DockIcon::setToolTip(const std::string& text)
 {
-    if (d->tray)
-        d->tray->setToolTip(QString::fromStdString(text));
+    if (!d->tray)
+        return;
+    d->toolTip = QString::fromStdString(text);
+    d->tray->setToolTip(autoTextForPlain(d->toolTip));
 }
 
 void DockIcon::popUpMenu()
