@@ -31,7 +31,7 @@ char stateChar(const std::optional<std::string>& state, std::size_t index)
 }
 
 // The track-number piece as the scripts give it, "(3 of 12)", without a
-// count the player does not know (0: MPD for a file tagged without a total,
+// count the player does not know (0: an MPD server that passes on no total,
 // a media-bus player always): "(3)", and no piece with no number either.
 std::string withoutUnknownCount(const std::string& text)
 {
