@@ -82,6 +82,23 @@ void BM_AcceptNewLine(benchmark::State& state)
 }
 BENCHMARK(BM_AcceptNewLine)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
+// Accepting a line whose title is one letter under thousands of combining
+// marks (U+0301), as a peer can send: the layout keeps a handful of them.
+void BM_AcceptMarkedLine(benchmark::State& state)
+{
+    TunesView view(kFrame);
+    std::string marks;
+    for (int i = 0; i < state.range(0); ++i)
+        marks += "\xcc\x81";
+    const std::string lines[2] = {"e" + marks + " - Queen", "a" + marks + " - Radiohead"};
+    bool flip = false;
+    for (auto _ : state) {
+        view.setDisplayString(lines[flip]);
+        flip = !flip;
+    }
+}
+BENCHMARK(BM_AcceptMarkedLine)->Arg(4000)->Unit(benchmark::kMillisecond);
+
 // What every poll pays when the line has not changed.
 void BM_SameLine(benchmark::State& state)
 {

@@ -1,21 +1,31 @@
 #!/usr/bin/env bash
-# Whole-program cost of the marquee, side by side with conky.
+# Whole-system cost of the marquee, side by side with conky.
 #
 #   bench/whole-program.sh [SECONDS] [ZINTARA]
 #
-# On one private virtual X display (1280x800) it runs Zintara with the
-# built-in player scrolling its demo playlist at 30 frames a second, and
-# conky with a small configuration of this script's own that scrolls a line
-# of the same kind at 30 updates a second, and measures both over the same
-# SECONDS (default 30). Then Zintara runs alone, for as long each, in three
-# states where nothing moves: the player paused (the static tag), scrolling
-# disabled, and a line that fits (the progress bar still follows the play
-# position). It prints the share of one core each used, the ratio to conky,
-# and the peak resident memory.
+# Each measured program runs on a private virtual X display (1280x800) of its
+# own and is charged with its X server's work as well as its own: a program
+# that hands drawing to the server (frames queued ahead wake the server at
+# each frame's date) is not cheaper for it. Each setup below starts its
+# server and its program; the setups of a round run at the same time and are
+# measured over the same SECONDS (default 30) after a warm-up:
 #
-# CPU time is read from /proc: the time each thread spent on a CPU
-# (schedstat, in nanoseconds; the clock-tick counts of /proc/PID/stat are too
-# coarse for a program that idles at hundredths of a percent).
+#   scrolling: Zintara with the built-in player scrolling its demo playlist
+#     at 30 frames a second, frames queued ahead with the server; the same
+#     on a server without the SYNC extension, where each frame is drawn in
+#     its time; and conky with a small configuration of this script's own
+#     that scrolls a line of the same kind at 30 updates a second;
+#   nothing moving: Zintara with the player paused (the static tag), with
+#     scrolling disabled, and with a line that fits (the progress bar still
+#     follows the play position).
+#
+# For each it prints the share of one core the program, its server and both
+# used, the wake-ups a second of each (voluntary and involuntary context
+# switches of all threads, from /proc/PID/task/*/status), and the program's
+# peak resident memory. CPU time is read from /proc too: the time each thread
+# spent on a CPU (schedstat, in nanoseconds; the clock-tick counts of
+# /proc/PID/stat are too coarse for a program that idles at hundredths of a
+# percent).
 #
 # Installs conky-std when it is missing. Run on purpose: the test command
 # does not run it.
@@ -41,19 +51,30 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-number=$(tr -dc '0-9' <"$work/display")
-[ -n "$number" ] || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$number"
+# The setups of the running round: a name, the program's and its server's
+# process ids, and the program's log.
+names=(); program_pids=(); server_pids=(); logs=()
 
-# CPU time of all a process's threads, in nanoseconds.
-cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{s += $1} END {printf "%.0f", s}'; }
-# Peak resident memory of a process, in kB.
-peak() { awk '/^VmHWM:/ {print $2}' "/proc/$1/status"; }
-# Share of one core, in percent, of a CPU time over the measured time.
-percent() { awk -v t="$1" -v s="$2" 'BEGIN {printf "%.4f", 100 * t / 1e9 / s}'; }
+# server_start NAME [XVFB-OPTIONS...]: a virtual display of the setup's own;
+# sets $display and $server_pid.
+server_start() {
+  local name="$1" number; shift
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset "$@" 3>"$work/display-$name" \
+    >"$work/xvfb-$name.log" 2>&1 &
+  server_pid=$!
+  pids+=("$server_pid")
+  for _ in $(seq 1 100); do [ -s "$work/display-$name" ] && break; sleep 0.1; done
+  number=$(tr -dc '0-9' <"$work/display-$name")
+  [ -n "$number" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb-$name.log" >&2; exit 1; }
+  display=":$number"
+}
+
+# setup_started NAME PROGRAM-PID LOG: counts the setup in the round, with the
+# server started last.
+setup_started() {
+  names+=("$1"); program_pids+=("$2"); server_pids+=("$server_pid"); logs+=("$3")
+  pids+=("$2")
+}
 
 # The settings Zintara writes at a first launch, one entry a line, with the
 # welcome window off and the player launched at start without asking.
@@ -87,11 +108,13 @@ defaults='<key>menuSize</key><integer>120</integer>
 <key>showWelcome</key><false/>
 <key>launchiTunes</key><true/>'
 
-# start_zintara NAME CHANGES [ARGS...]: a home of its own with the settings
-# above, where CHANGES (entries in the same form, one a line) replace theirs.
+# start_zintara NAME CHANGES [ARGS...]: Zintara on the server started last,
+# with a home of its own and the settings above, where CHANGES (entries in
+# the same form, one a line) replace theirs.
 start_zintara() {
   local name="$1" changes="$2"; shift 2
-  local home="$work/home-$name"
+  local home
+  home="$work/home-$(tr -dc 'a-z' <<<"$name")"
   mkdir -p "$home/.config" "$home/runtime"; chmod 700 "$home/runtime"
   {
     echo '<?xml version="1.0" encoding="UTF-8"?>'
@@ -106,14 +129,9 @@ start_zintara() {
     [ -n "$changes" ] && echo "$changes"
     echo '</dict></plist>'
   } >"$home/.config/org.zintara.Zintara.plist"
-  HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home/runtime" QT_QPA_PLATFORM=xcb ZINTARA_PLAYER=builtin \
-    "$zintara" "$@" >"$work/zintara-$name.log" 2>&1 &
-  zpid=$!
-  pids+=("$zpid")
-}
-
-alive() {
-  kill -0 "$1" 2>/dev/null || { echo "$2 ended early:" >&2; cat "$3" >&2; exit 1; }
+  DISPLAY="$display" HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$home/runtime" \
+    QT_QPA_PLATFORM=xcb ZINTARA_PLAYER=builtin "$zintara" "$@" >"$home/zintara.log" 2>&1 &
+  setup_started "$name" $! "$home/zintara.log"
 }
 
 # conky scrolling one plain line by characters, 30 updates a second, in a
@@ -143,70 +161,120 @@ conky.config = {
 conky.text = [[${scroll 20 1 Title Song - Juniper    NEXT: Second Song - Juniper}]]
 EOF
 
-echo "Scrolling: Zintara (built-in player, 30 fps) and conky (30 updates/s) together, ${seconds} s"
-start_zintara scroll ""
-conky -c "$work/conky.conf" >"$work/conky.log" 2>&1 &
-cpid=$!
-pids+=("$cpid")
-sleep "$warmup"
-alive "$zpid" Zintara "$work/zintara-scroll.log"
-alive "$cpid" conky "$work/conky.log"
-z0=$(cpu_ns "$zpid"); c0=$(cpu_ns "$cpid")
-sleep "$seconds"
-z1=$(cpu_ns "$zpid"); c1=$(cpu_ns "$cpid")
-zscroll=$(percent $((z1 - z0)) "$seconds")
-cscroll=$(percent $((c1 - c0)) "$seconds")
-zpeak=$(peak "$zpid"); cpeak=$(peak "$cpid")
-kill "$zpid" "$cpid"; wait "$zpid" "$cpid" 2>/dev/null || true
+# The setups, one function each.
 
-# measure_alone NAME EXTRA-SETTINGS [ARGS...]: Zintara alone for SECONDS;
-# sets $share and $memory.
-measure_alone() {
-  local name="$1" z0 z1
-  start_zintara "$@"
-  sleep "$warmup"
-  alive "$zpid" Zintara "$work/zintara-$name.log"
-  z0=$(cpu_ns "$zpid")
-  sleep "$seconds"
-  z1=$(cpu_ns "$zpid")
-  share=$(percent $((z1 - z0)) "$seconds")
-  memory=$(peak "$zpid")
-  kill "$zpid"; wait "$zpid" 2>/dev/null || true
+zintara_scrolling() {
+  server_start queued
+  start_zintara "Zintara scrolling, frames queued ahead" ""
 }
 
-echo "Nothing moving, Zintara alone, ${seconds} s each: player paused; scrolling disabled; a line that fits"
-cat >"$work/paused.json" <<'EOF'
+# Xvfb cannot leave out its SYNC extension, which the frame queue needs, so
+# the program is shown a server without it: a library loaded first answers
+# that the extension is absent.
+zintara_scrolling_in_time() {
+  cat >"$work/nosync.c" <<'EOF'
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <string.h>
+#include <xcb/xcb.h>
+#include <xcb/xcbext.h>
+const xcb_query_extension_reply_t* xcb_get_extension_data(xcb_connection_t* c, xcb_extension_t* extension)
+{
+    static const xcb_query_extension_reply_t absent;
+    const xcb_query_extension_reply_t* (*real)(xcb_connection_t*, xcb_extension_t*) =
+        dlsym(RTLD_NEXT, "xcb_get_extension_data");
+    return strcmp(extension->name, "SYNC") == 0 ? &absent : real(c, extension);
+}
+EOF
+  cc -shared -fPIC -O2 -o "$work/nosync.so" "$work/nosync.c" -ldl
+  server_start in-time
+  LD_PRELOAD="$work/nosync.so" start_zintara "Zintara scrolling, each frame in its time" ""
+}
+
+conky_scrolling() {
+  server_start conky
+  DISPLAY="$display" conky -c "$work/conky.conf" >"$work/conky.log" 2>&1 &
+  setup_started "conky scrolling (30 updates/s)" $! "$work/conky.log"
+}
+
+zintara_paused() {
+  server_start paused
+  cat >"$work/paused.json" <<'EOF'
 {"running": true, "playerState": "paused", "currentTrack": 1,
  "tracks": [{"name": "Title Song", "artist": "Juniper", "duration": 240}]}
 EOF
-measure_alone paused "" --library "$work/paused.json"
-zpaused=$share; zpeak2=$memory
+  start_zintara "Zintara, player paused (static tag)" "" --library "$work/paused.json"
+}
 
-measure_alone still "<key>scrollDisabled</key><true/>"
-zstill=$share; zpeak3=$memory
+zintara_scrolling_disabled() {
+  server_start disabled
+  start_zintara "Zintara, scrolling disabled" "<key>scrollDisabled</key><true/>"
+}
 
 # One short title and nothing of the next track: the line stands, and the
 # progress bar still follows the play position.
-cat >"$work/short.json" <<'EOF'
+zintara_line_fits() {
+  server_start fits
+  cat >"$work/short.json" <<'EOF'
 {"running": true, "playerState": "playing", "currentTrack": 1,
  "tracks": [{"name": "Hush", "duration": 600}]}
 EOF
-measure_alone fits "<key>curArtist</key><false/>
+  start_zintara "Zintara, a line that fits (bar moving)" "<key>curArtist</key><false/>
 <key>nextTitle</key><false/>
-<key>nextArtist</key><false/>" \
-  --library "$work/short.json"
-zfits=$share; zpeak4=$memory
+<key>nextArtist</key><false/>" --library "$work/short.json"
+}
 
-awk -v zs="$zscroll" -v cs="$cscroll" -v zp="$zpaused" -v zd="$zstill" -v zf="$zfits" \
-    -v zm="$zpeak" -v zm2="$zpeak2" -v zm3="$zpeak3" -v zm4="$zpeak4" -v cm="$cpeak" 'BEGIN {
-  printf "\n%-42s %14s %10s\n", "", "% of one core", "peak RSS"
-  printf "%-42s %14.3f %7.1f MB\n", "Zintara scrolling (30 fps)", zs, zm / 1024
-  printf "%-42s %14.3f %7.1f MB\n", "conky scrolling (30 updates/s), same run", cs, cm / 1024
-  printf "%-42s %14.3f %7.1f MB\n", "Zintara, player paused (static tag)", zp, zm2 / 1024
-  printf "%-42s %14.3f %7.1f MB\n", "Zintara, scrolling disabled", zd, zm3 / 1024
-  printf "%-42s %14.3f %7.1f MB\n", "Zintara, a line that fits (bar moving)", zf, zm4 / 1024
-  if (cs > 0) printf "\nZintara / conky while scrolling: %.2f (aim: 0.20 or less)\n", zs / cs
-  printf "Nothing moving: %.3f%%, %.3f%% and %.3f%% of one core (aim: 0.05%% or less)\n", zp, zd, zf
-  top = zm; if (zm2 > top) top = zm2; if (zm3 > top) top = zm3; if (zm4 > top) top = zm4
-  printf "Zintara peak resident memory: %.1f MB (aim: 35 MB or less)\n", top / 1024
-}'
+# "NS SWITCHES": the CPU time of all a process's threads, in nanoseconds,
+# and their context switches, voluntary or not.
+sample() {
+  local ns switches
+  ns=$(cat /proc/"$1"/task/*/schedstat | awk '{s += $1} END {printf "%.0f", s}')
+  switches=$(cat /proc/"$1"/task/*/status | awk '/^(non)?voluntary_ctxt_switches:/ {s += $2} END {print s}')
+  echo "$ns $switches"
+}
+
+# round TITLE SETUP...: starts the setups, measures them all over the same
+# SECONDS, adds a line each to the table, and stops them.
+round() {
+  echo "$1, ${seconds} s"; shift
+  names=(); program_pids=(); server_pids=(); logs=()
+  local setup i before=()
+  for setup in "$@"; do "$setup"; done
+  sleep "$warmup"
+  for i in "${!names[@]}"; do
+    kill -0 "${program_pids[$i]}" 2>/dev/null || { echo "${names[$i]} ended early:" >&2; cat "${logs[$i]}" >&2; exit 1; }
+    before+=("$(sample "${program_pids[$i]}") $(sample "${server_pids[$i]}")")
+  done
+  sleep "$seconds"
+  for i in "${!names[@]}"; do
+    echo "${names[$i]}|${before[$i]} $(sample "${program_pids[$i]}") $(sample "${server_pids[$i]}")" \
+      "$(awk '/^VmHWM:/ {print $2}' "/proc/${program_pids[$i]}/status")" >>"$work/table"
+  done
+  for i in "${!names[@]}"; do
+    kill "${program_pids[$i]}" "${server_pids[$i]}" 2>/dev/null || true
+    wait "${program_pids[$i]}" "${server_pids[$i]}" 2>/dev/null || true
+  done
+}
+
+round "Scrolling, each program on a server of its own" zintara_scrolling zintara_scrolling_in_time conky_scrolling
+round "Nothing moving, each state on a server of its own" zintara_paused zintara_scrolling_disabled zintara_line_fits
+
+# Fields after the name: before (program ns, switches, server ns, switches),
+# then after (the same), then the program's peak resident memory in kB.
+awk -F'|' -v s="$seconds" '
+function share(ns) { return 100 * ns / 1e9 / s }
+{
+  split($2, v, " ")
+  name[NR] = $1; prog[NR] = share(v[5] - v[1]); serv[NR] = share(v[7] - v[3]); sum[NR] = prog[NR] + serv[NR]
+  pwake[NR] = (v[6] - v[2]) / s; swake[NR] = (v[8] - v[4]) / s; rss[NR] = v[9] / 1024
+}
+END {
+  printf "\n%-42s %22s %17s %9s\n", "", "% of one core", "wake-ups a second", "peak RSS"
+  printf "%-42s %8s %6s %6s %8s %8s %9s\n", "", "program", "server", "sum", "program", "server", "program"
+  for (i = 1; i <= NR; ++i)
+    printf "%-42s %8.3f %6.3f %6.3f %8.1f %8.1f %6.1f MB\n", name[i], prog[i], serv[i], sum[i], pwake[i], swake[i], rss[i]
+  if (sum[3] > 0)
+    printf "\nZintara / conky while scrolling, program and server: %.2f (the programs alone: %.2f)\n", sum[1] / sum[3], prog[1] / prog[3]
+  if (sum[2] > 0)
+    printf "Frames queued ahead / each frame in its time, program and server: %.2f\n", sum[1] / sum[2]
+}' "$work/table"

@@ -1,6 +1,7 @@
 #include "kit/Alert.h"
 
 #include "kit/Application.h"
+#include "kit/PlainText.h"
 #include "kit/RunLoop.h"
 
 #include <QMessageBox>
@@ -42,13 +43,18 @@ int Alert::runModal() const
 
     QMessageBox box;
     box.setIcon(QMessageBox::Warning);
+    // Every text is shown exactly as given: the message's format is set, the
+    // informative text's label decides for itself, and buttons take '&' as
+    // a shortcut mark.
     box.setText(QString::fromStdString(m_message));
-    // Plain text: informative texts are shown exactly as given.
     box.setTextFormat(Qt::PlainText);
-    box.setInformativeText(QString::fromStdString(m_informative));
-    QPushButton* def = box.addButton(QString::fromStdString(m_default), QMessageBox::AcceptRole);
-    QPushButton* alt = m_alternate ? box.addButton(QString::fromStdString(*m_alternate), QMessageBox::RejectRole) : nullptr;
-    QPushButton* other = m_other ? box.addButton(QString::fromStdString(*m_other), QMessageBox::DestructiveRole) : nullptr;
+    box.setInformativeText(autoTextForPlain(QString::fromStdString(m_informative), Qt::WhiteSpaceNormal));
+    auto button = [&box](const std::string& title, QMessageBox::ButtonRole role) {
+        return box.addButton(mnemonicTextForPlain(QString::fromStdString(title)), role);
+    };
+    QPushButton* def = button(m_default, QMessageBox::AcceptRole);
+    QPushButton* alt = m_alternate ? button(*m_alternate, QMessageBox::RejectRole) : nullptr;
+    QPushButton* other = m_other ? button(*m_other, QMessageBox::DestructiveRole) : nullptr;
     box.setDefaultButton(def);
     box.exec();
     if (alt && box.clickedButton() == alt)

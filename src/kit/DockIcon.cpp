@@ -4,6 +4,7 @@
 #include "kit/ApplicationDelegate.h"
 #include "kit/Bundle.h"
 #include "kit/Menu.h"
+#include "kit/PlainText.h"
 #include "kit/RunLoop.h"
 #include "kit/X11Dock.h"
 
@@ -56,6 +57,7 @@ int bundleUIElement()
 struct DockIcon::Private {
     QPointer<QSystemTrayIcon> tray;
     QPointer<TaskbarFilter> filter;
+    QString toolTip; // as given; the tray may be handed it escaped
     bool menuUp = false;
 
     void clear()
@@ -95,7 +97,8 @@ void DockIcon::applyBundleSetting()
     // Where no tray host runs yet the icon waits for one; nothing else
     // depends on it.
     d->tray = new QSystemTrayIcon(QApplication::windowIcon(), qApp);
-    d->tray->setToolTip(QStringLiteral("Zintara"));
+    d->toolTip = QStringLiteral("Zintara");
+    d->tray->setToolTip(d->toolTip);
     // The drop-down menu is also the icon's context menu: a tray host that
     // shows menus itself (a StatusNotifierItem host, through DBusMenu) then
     // offers it on a right click instead of a menu of its own.
@@ -118,13 +121,15 @@ bool DockIcon::isShown() const
 
 std::string DockIcon::toolTip() const
 {
-    return d->tray ? d->tray->toolTip().toStdString() : std::string();
+    return d->tray ? d->toolTip.toStdString() : std::string();
 }
 
 void DockIcon::setToolTip(const std::string& text)
 {
-    if (d->tray)
-        d->tray->setToolTip(QString::fromStdString(text));
+    if (!d->tray)
+        return;
+    d->toolTip = QString::fromStdString(text);
+    d->tray->setToolTip(autoTextForPlain(d->toolTip));
 }
 
 void DockIcon::popUpMenu()

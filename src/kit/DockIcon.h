@@ -21,10 +21,11 @@ public:
 
     // True while the application has a Dock icon (LSUIElement 0 at launch).
     bool isShown() const;
-    // The tray icon as a tray host sees it (tests).
+    // The tooltip as last given (tests).
     std::string toolTip() const;
 
-    // The tray icon's tooltip, what it names while the pointer rests on it.
+    // The tray icon's tooltip, what it names while the pointer rests on it:
+    // plain text, shown as written even where it looks like markup.
     void setToolTip(const std::string& text);
 
     // Pops up the delegate's Dock menu at the pointer, with the run loop in

@@ -1,5 +1,7 @@
 #include "kit/MenuItem.h"
 
+#include "kit/PlainText.h"
+
 #include <QAction>
 #include <QPointer>
 
@@ -36,13 +38,13 @@ QAction* MenuItem::qaction() const
 
 std::string MenuItem::title() const
 {
-    return d->action ? d->action->text().toStdString() : std::string();
+    return d->action ? plainForMnemonicText(d->action->text()).toStdString() : std::string();
 }
 
 void MenuItem::setTitle(const std::string& title)
 {
     if (d->action)
-        d->action->setText(QString::fromStdString(title));
+        d->action->setText(mnemonicTextForPlain(QString::fromStdString(title)));
 }
 
 int MenuItem::state() const

@@ -18,11 +18,28 @@ constexpr int kDotsPerMeterAt72 = 2835;
 
 QString layoutText(const std::string& text)
 {
-    QString result = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    for (QChar& c : result) {
+    const QString given = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QString result;
+    result.reserve(given.size());
+    int marks = 0; // on the character before
+    for (qsizetype i = 0; i < given.size(); ++i) {
+        const QChar c = given[i];
         const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029)
-            c = QLatin1Char(' ');
+        if (u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029) {
+            result += QLatin1Char(' ');
+            marks = 0;
+            continue;
+        }
+        const bool pair = c.isHighSurrogate() && i + 1 < given.size() && given[i + 1].isLowSurrogate();
+        const char32_t code = pair ? QChar::surrogateToUcs4(c, given[i + 1]) : char32_t(u);
+        marks = QChar::isMark(code) ? marks + 1 : 0;
+        if (marks <= kMaxCombiningMarks) {
+            result += c;
+            if (pair)
+                result += given[i + 1];
+        }
+        if (pair)
+            ++i;
     }
     return result;
 }
@@ -235,6 +252,51 @@ void paintShadow(QPainter& painter, const Layout& layout, const Shadow& shadow, 
 Size lastShadowLayerPixels()
 {
     return g_lastShadowLayer;
+}
+
+std::string laidOutText(const std::string& text)
+{
+    return layoutText(text).toStdString();
+}
+
+std::string directionIsolated(const std::string& text)
+{
+    const QString given = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    bool needed = false;
+    for (const char32_t code : given.toUcs4()) {
+        switch (QChar::direction(code)) {
+        case QChar::DirR: case QChar::DirAL: case QChar::DirAN:
+        case QChar::DirRLE: case QChar::DirRLO: case QChar::DirLRE: case QChar::DirLRO: case QChar::DirPDF:
+        case QChar::DirRLI: case QChar::DirLRI: case QChar::DirFSI: case QChar::DirPDI:
+            needed = true;
+            break;
+        default:
+            break;
+        }
+    }
+    if (!needed)
+        return text;
+    constexpr char16_t kFirstStrongIsolate = 0x2068;
+    constexpr char16_t kPopDirectionalIsolate = 0x2069;
+    QString result(QChar{kFirstStrongIsolate});
+    int open = 0; // isolates the text opened and has not closed
+    for (const QChar c : given) {
+        const QChar::Direction direction = c.direction();
+        if (direction == QChar::DirRLI || direction == QChar::DirLRI || direction == QChar::DirFSI) {
+            ++open;
+        } else if (direction == QChar::DirPDI) {
+            // A stray one would close the isolate around the text.
+            if (open == 0)
+                continue;
+            --open;
+        }
+        result += c;
+    }
+    // The last one closes the text's own isolate, and with it any embedding
+    // or override the text left open.
+    for (; open >= 0; --open)
+        result += QChar{kPopDirectionalIsolate};
+    return result.toStdString();
 }
 
 Size sizeWithAttributes(const std::string& text, const TextAttributes& attributes)

@@ -1,5 +1,7 @@
 #include "kit/Window.h"
 
+#include "kit/PlainText.h"
+
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QLabel>
@@ -149,16 +151,25 @@ void Window::nameInTexts(const std::string& placeholder, const std::string& name
         }
         return kept.toString();
     };
-    w->setWindowTitle(original(w, w->windowTitle()).replace(from, to));
-    for (QLabel* label : w->findChildren<QLabel*>())
-        label->setText(original(label, label->text()).replace(from, to));
+    // The name is plain text wherever it goes.
+    w->setWindowTitle(original(w, w->windowTitle()).replace(from, windowTitleForPlain(to)));
+    for (QLabel* label : w->findChildren<QLabel*>()) {
+        const QString text = original(label, label->text());
+        const Qt::TextFormat format = label->textFormat();
+        if (format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text))) {
+            label->setText(QString(text).replace(from, to.toHtmlEscaped()));
+            continue;
+        }
+        label->setTextFormat(Qt::PlainText);
+        label->setText(QString(text).replace(from, label->buddy() ? mnemonicTextForPlain(to) : to));
+    }
     for (QAbstractButton* button : w->findChildren<QAbstractButton*>())
-        button->setText(original(button, button->text()).replace(from, to));
+        button->setText(original(button, button->text()).replace(from, mnemonicTextForPlain(to)));
 }
 
 std::string Window::title() const
 {
-    return d->widget ? d->widget->windowTitle().toStdString() : std::string();
+    return d->widget ? plainForWindowTitle(d->widget->windowTitle()).toStdString() : std::string();
 }
 
 void Window::setCloseHandler(std::function<void()> handler)

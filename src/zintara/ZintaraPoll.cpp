@@ -4,12 +4,15 @@
 
 #include "kit/Menu.h"
 #include "kit/MenuItem.h"
+#include "kit/StringDrawing.h"
 #include "kit/Window.h"
 #include "players/Player.h"
 #include "script/TextNumbers.h"
 #include "zintara/Tags.h"
 #include "zintara/ScriptTable.h"
 #include "zintara/TunesView.h"
+
+#include <string_view>
 
 using namespace zintara;
 
@@ -25,6 +28,21 @@ enum Pref : int { kCurTitle, kCurArtist, kCurAlbum, kCurTrack, kNextTitlePref, k
 char stateChar(const std::optional<std::string>& state, std::size_t index)
 {
     return state && state->size() > index ? (*state)[index] : '\0';
+}
+
+// The track-number piece as the scripts give it, "(3 of 12)", without a
+// count the player does not know (0: an MPD server that passes on no total,
+// a media-bus player always): "(3)", and no piece with no number either.
+std::string withoutUnknownCount(const std::string& text)
+{
+    constexpr std::string_view kUnknownCount = " of 0)";
+    if (text.size() <= kUnknownCount.size() + 1 || text.front() != '('
+        || text.compare(text.size() - kUnknownCount.size(), kUnknownCount.size(), kUnknownCount) != 0)
+        return text;
+    const std::string number = text.substr(1, text.size() - kUnknownCount.size() - 1);
+    if (number.find_first_not_of("0123456789") != std::string::npos)
+        return text;
+    return number.find_first_not_of('0') == std::string::npos ? std::string() : "(" + number + ")";
 }
 
 void check(kit::Menu* menu, int tag, bool on)
@@ -68,7 +86,7 @@ void Zintara::timerFire(void*)
                 tunesView->setDisplayString("");
             } else {
                 tunesView->displayStaticTag = false;
-                tunesView->setDisplayString("(" + playerName + " is not running)");
+                tunesView->setDisplayString("(" + kit::directionIsolated(playerName) + " is not running)");
             }
         }
         return;
@@ -111,12 +129,16 @@ void Zintara::timerFire(void*)
     }
 
     // A piece: the slot's text with its prefix, or nothing when its flag is
-    // off or the script had no answer.
+    // off or the script had no answer. Each keeps its direction to itself:
+    // a right-to-left title, or one that overrides the direction, leaves the
+    // artist, the album and "NEXT:" where they are.
     auto piece = [this](int pref, int slot, const char* prefix) -> std::string {
         if (!trackPrefs[pref])
             return "";
-        const std::optional<std::string> text = runScript(slot);
-        return emptyStr(text) ? "" : prefix + *text;
+        std::optional<std::string> text = runScript(slot);
+        if (text && (slot == kSlotCurrentNumber || slot == kSlotNextNumber))
+            text = withoutUnknownCount(*text);
+        return emptyStr(text) ? "" : prefix + kit::directionIsolated(*text);
     };
     const std::string curTitle = piece(kCurTitle, kSlotCurrentTitle, "");
     const std::string curArtist = piece(kCurArtist, kSlotCurrentArtist, trackPrefs[kCurTitle] ? kSeparator : "");

@@ -46,10 +46,8 @@ expect 1 env WAYLAND_DISPLAY=wayland-0 "$zintara"
 grep -q "Wayland session" "$work/err" || fail "no reason given under Wayland without XWayland"
 
 # Qt's own options, as a session manager restarts a program, start it.
-for tool in Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
 . "$(dirname "$0")/../../tools/lib/xvfb.sh"
+require_tools Xvfb xdotool
 xvfb_start
 settings_skip_launch_windows
 app_start "$zintara" -session x -style Fusion --library "$(dirname "$0")/../../fuzz/corpus/library/full.json"

@@ -7,10 +7,8 @@
 # dock.sh PROGRAM
 set -euo pipefail
 program="$1"
-for tool in Xvfb openbox xdotool xprop xwininfo wmctrl xmessage; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
 . "$(dirname "$0")/../../tools/lib/xvfb.sh"
+require_tools Xvfb openbox xdotool xprop xwininfo wmctrl xmessage
 xvfb_start
 wm_start
 settings_skip_launch_windows

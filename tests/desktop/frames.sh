@@ -6,10 +6,8 @@
 # frames.sh PROGRAM
 set -euo pipefail
 program="$1"
-for tool in Xvfb import convert xmessage xdotool; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
 . "$(dirname "$0")/../../tools/lib/xvfb.sh"
+require_tools Xvfb import convert xmessage xdotool
 xvfb_start
 mkdir -p "$xvfb_work/home/.config"
 cat >"$xvfb_work/home/.config/org.zintara.Zintara.plist" <<'PLIST'

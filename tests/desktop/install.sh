@@ -6,10 +6,8 @@
 # install.sh BUILD_DIR
 set -euo pipefail
 build="$1"
-for tool in desktop-file-validate Xvfb xdotool; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
 . "$(dirname "$0")/../../tools/lib/xvfb.sh"
+require_tools desktop-file-validate Xvfb xdotool
 prefix="$xvfb_work/prefix"
 fail() { echo "FAIL: $*"; exit 1; }
 
@@ -23,7 +21,7 @@ wm_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
 [ -n "$wm_class" ] || fail "the entry names no window class"
 metainfo="$prefix/share/metainfo/org.zintara.Zintara.metainfo.xml"
 [ -f "$metainfo" ] || fail "no AppStream metainfo"
-if command -v appstreamcli >/dev/null; then
+if have_tool appstreamcli; then
   # Errors and warnings fail it; infos and pedantic notes do not.
   appstreamcli validate --no-net --no-color "$metainfo" >"$xvfb_work/appstream.log" 2>&1 || true
   grep -Eq '^[EW]: ' "$xvfb_work/appstream.log" && { cat "$xvfb_work/appstream.log"; fail "appstreamcli: the metainfo"; }
@@ -42,7 +40,7 @@ for page in zintara zintara-script; do
   [ -f "$man" ] || fail "no manual page for $page"
   zcat "$man" >"$xvfb_work/$page.1"
   grep -q '@PROJECT_VERSION@' "$xvfb_work/$page.1" && fail "$page.1 still holds a placeholder"
-  if command -v groff >/dev/null; then
+  if have_tool groff; then
     warnings=$(groff -man -Tutf8 -ww -z "$xvfb_work/$page.1" 2>&1)
     [ -z "$warnings" ] || fail "$page.1: $warnings"
   fi

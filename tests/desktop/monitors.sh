@@ -11,10 +11,8 @@
 # monitors.sh PROGRAM
 set -euo pipefail
 program="$1"
-for tool in Xvfb xrandr openbox xdotool xprop xwininfo wmctrl xmessage; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
 . "$(dirname "$0")/../../tools/lib/xvfb.sh"
+require_tools Xvfb xrandr openbox xdotool xprop xwininfo wmctrl xmessage
 
 fail() { echo "FAIL ($layout): $*"; [ -n "${strip:-}" ] && xprop -id "$strip"; cat "$xvfb_work/app.log"; exit 1; }
 stop_all() { # ends the program and openbox, and the display with them

@@ -7,9 +7,8 @@
 # package.sh BUILD_DIR
 set -euo pipefail
 build="$1"
-for tool in cpack dpkg-deb dpkg-shlibdeps fakeroot; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+. "$(dirname "$0")/../../tools/lib/require.sh"
+require_tools cpack dpkg-deb dpkg-shlibdeps fakeroot
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
@@ -42,7 +41,7 @@ for f in /usr/bin/zintara /usr/bin/zintara-script \
   grep -qx "$f" "$work/files" || fail "the package lacks $f"
 done
 
-if command -v lintian >/dev/null; then
+if have_tool lintian; then
   lintian --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 || true
   cat "$work/lintian.log"
   grep -Eq "^[EW]: " "$work/lintian.log" && fail "lintian reports errors or warnings"

@@ -6,10 +6,8 @@
 # tray-dbus.sh PROGRAM WATCHER
 set -euo pipefail
 program="$1"; watcher="$2"
-for tool in Xvfb xdotool xwininfo dbus-daemon dbus-send; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
 . "$(dirname "$0")/../../tools/lib/xvfb.sh"
+require_tools Xvfb xdotool xwininfo dbus-daemon dbus-send
 fail() { echo "FAIL: $*"; cat "$xvfb_work/app.log"; exit 1; }
 
 bus_pid=""; watcher_pid=""

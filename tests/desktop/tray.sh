@@ -7,10 +7,8 @@
 # tray.sh PROGRAM BUNDLE
 set -euo pipefail
 program="$1"; bundle="$2"
-for tool in Xvfb trayer xdotool xprop xwininfo; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
 . "$(dirname "$0")/../../tools/lib/xvfb.sh"
+require_tools Xvfb trayer xdotool xprop xwininfo
 fail() { echo "FAIL: $*"; cat "$xvfb_work/app.log"; exit 1; }
 # No session bus: Qt then uses the XEmbed tray that trayer hosts.
 unset DBUS_SESSION_BUS_ADDRESS

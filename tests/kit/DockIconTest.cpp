@@ -3,6 +3,9 @@
 #include "kit/DockIcon.h"
 #include "support/TestEnvironment.h"
 
+#include <QApplication>
+#include <QSystemTrayIcon>
+
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -48,11 +51,21 @@ TEST_F(DockIconTest, ShownUnlessTheBundleSaysUIElement)
     EXPECT_FALSE(shownWith("<string>1</string>"));
 }
 
-TEST_F(DockIconTest, TooltipOnlyWhileShown)
+TEST_F(DockIconTest, TooltipOnlyWhileShownAndAsWritten)
 {
     shownWith("<string>0</string>");
     DockIcon::shared().setToolTip("Beta - Bob");
     EXPECT_EQ(DockIcon::shared().toolTip(), "Beta - Bob");
+    // A track's title is plain text, whatever it looks like: no heading, no
+    // image read from a file, entities as written.
+    const QSystemTrayIcon* tray = qApp->findChild<QSystemTrayIcon*>();
+    ASSERT_NE(tray, nullptr);
+    for (const std::string title : {"<h1>Beta</h1><img src=\"/usr/share/pixmaps/debian-logo.png\"> - Bob",
+                                    "Tom & Jerry &lt;live&gt;    NEXT: <b>x", "Tom & Jerry", "Beta - Bob"}) {
+        DockIcon::shared().setToolTip(title);
+        EXPECT_EQ(DockIcon::shared().toolTip(), title);
+        EXPECT_EQ(testing_support::shownText(tray->toolTip(), Qt::AutoText).toStdString(), title);
+    }
     shownWith("<string>1</string>");
     DockIcon::shared().setToolTip("Beta - Bob");
     EXPECT_EQ(DockIcon::shared().toolTip(), "");

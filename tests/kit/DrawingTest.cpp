@@ -474,7 +474,7 @@ TEST_F(DrawingTest, FontsNameTheirFaceAndAreFoundByIt)
     EXPECT_GT(inkOfFont(bold), inkOfFont(regular) * 1.2);
 }
 
-TEST_F(DrawingTest, MeasuringTreatsControlCharactersAsSpaces)
+TEST_F(DrawingTest, LaysOutControlCharactersAsSpacesAndAHandfulOfMarksALetter)
 {
     const TextAttributes attributes = plainText();
     const Size spaced = sizeWithAttributes("Title - Artist\tAlbum", attributes);
@@ -485,6 +485,23 @@ TEST_F(DrawingTest, MeasuringTreatsControlCharactersAsSpaces)
     EXPECT_GT(spaced.width, sizeWithAttributes("Title", attributes).width);
     // Malformed bytes measure as something, never fail.
     EXPECT_GT(sizeWithAttributes("\xff\xfe\xc3", attributes).width, 0.0);
+
+    // Thousands of combining marks on a letter are cut to a handful, in the
+    // basic plane and beyond it; the marks real writing stacks stay.
+    const auto marked = [](const std::string& mark, int count) {
+        std::string text = "e";
+        for (int i = 0; i < count; ++i)
+            text += mark;
+        return text;
+    };
+    for (const std::string mark : {"\xcc\x81", "\xf0\x90\x87\xbd"}) { // U+0301, U+101FD
+        const std::string laidOut = laidOutText(marked(mark, 3000) + " x" + marked(mark, kMaxCombiningMarks + 1));
+        const std::string expected = marked(mark, kMaxCombiningMarks) + " x" + marked(mark, kMaxCombiningMarks);
+        EXPECT_EQ(laidOut.size(), expected.size());
+        EXPECT_TRUE(laidOut == expected);
+    }
+    const std::string vietnamese = "Vie\xcc\xa3\xcc\x82t \xe0\xbd\x80\xe0\xbe\xb1\xe0\xbd\xb2\xe0\xbd\xbc"; // Việt, a Tibetan stack
+    EXPECT_EQ(laidOutText(vietnamese), vietnamese);
 }
 
 TEST_F(DrawingTest, FontPointsAreImagePoints)

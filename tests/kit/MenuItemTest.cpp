@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QImage>
+#include <QKeySequence>
 #include <QMenu>
 #include <QPixmap>
 
@@ -60,6 +61,24 @@ TEST_F(MenuItemTest, AnItemUncheckedAgainLooksLikeOneNeverChecked)
     EXPECT_EQ(cycled.menu.itemAtIndex(1)->state(), 0);
     cycled.menu.itemAtIndex(0)->qaction()->trigger();
     EXPECT_EQ(cycled.menu.itemAtIndex(0)->state(), 1);
+}
+
+// A title is plain text: a player's name with '&' in it takes no shortcut
+// and shows every '&'.
+TEST_F(MenuItemTest, ATitleIsShownAsWritten)
+{
+    ThreeItems items;
+    MenuItem* item = items.menu.itemAtIndex(0);
+    for (const std::string title : {"Quit Tom &Jerry & Co", "Quit a&&b &", "Quit MPD"}) {
+        item->setTitle(title);
+        EXPECT_EQ(item->title(), title);
+        const QString text = item->qaction()->text();
+        EXPECT_EQ(testing_support::shownText(text, Qt::PlainText, true).toStdString(), title);
+        EXPECT_TRUE(QKeySequence::mnemonic(text).isEmpty()) << title;
+    }
+    // A tab would start the shortcut column.
+    item->setTitle("Quit Tom\tJerry");
+    EXPECT_EQ(item->title(), "Quit Tom Jerry");
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "kit/Alert.h"
 #include "kit/Bundle.h"
 #include "kit/Button.h"
 #include "kit/Menu.h"
@@ -7,7 +8,13 @@
 #include "support/TestEnvironment.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <vector>
 
@@ -50,6 +57,57 @@ TEST_F(NibTest, ConnectsOutletsTagsAndActionsOfAWindow)
     for (const char* name : {"dontLaunchButton", "launchButton"})
         launchWnd->widget()->findChild<QAbstractButton*>(name)->click();
     EXPECT_EQ(clicked, (std::vector<int>{4, 3}));
+}
+
+// A player's name put into a window's texts is plain text there: no markup
+// in the label, no shortcut in the button, no modified mark in the title.
+TEST_F(NibTest, ANameInAWindowsTextsIsShownAsWritten)
+{
+    kit::Nib nib;
+    kit::Window* launchWnd = nullptr;
+    nib.outlet("launchWnd", &launchWnd);
+    nib.action("btnClick:", [](kit::Control*) {});
+    std::string error;
+    ASSERT_TRUE(nib.load(resource("Launch.ui"), &error)) << error;
+    ASSERT_NE(launchWnd, nullptr);
+
+    const std::string name = "<h1>Tom</h1> &Jerry [*]";
+    launchWnd->nameInTexts("iTunes", name);
+    QWidget* widget = launchWnd->widget();
+    EXPECT_EQ(launchWnd->title(), "Launch " + name + "?");
+    widget->winId();
+    EXPECT_EQ(widget->windowHandle()->title().toStdString(), "Launch " + name + "?");
+    const QLabel* label = widget->findChild<QLabel*>("launchText");
+    EXPECT_EQ(testing_support::shownText(label->text(), label->textFormat()).toStdString(),
+              name + " is not running. Zintara shows and controls what it plays. Would you like to launch " + name
+                  + " now?");
+    const QAbstractButton* launch = widget->findChild<QAbstractButton*>("launchButton");
+    EXPECT_EQ(testing_support::shownText(launch->text(), Qt::PlainText, true).toStdString(), "Launch " + name);
+    EXPECT_EQ(QKeySequence::mnemonic(launch->text()), QKeySequence::mnemonic(QStringLiteral("&Launch")));
+}
+
+// An alert's texts, which name players, files and their faults, are shown as
+// written.
+TEST_F(NibTest, AnAlertShowsItsTextsAsWritten)
+{
+    const std::string message = "<b>Tom</b> & Jerry";
+    const std::string informative = "&lt;b&gt; <a href=\"file:///etc\">/home/<i>me</i></a>\nagain";
+    const std::string button = "Quit Tom &Jerry";
+    std::vector<std::string> shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
+            const QLabel* label = box->findChild<QLabel*>(name);
+            ASSERT_NE(label, nullptr) << name;
+            shown.push_back(testing_support::shownText(label->text(), label->textFormat()).toStdString());
+        }
+        for (QAbstractButton* b : box->buttons())
+            shown.push_back(testing_support::shownText(b->text(), Qt::PlainText, true).toStdString());
+        box->buttons().front()->click();
+    });
+    kit::Alert::alertWithMessageText(message, button, std::nullopt, std::nullopt, informative).runModal();
+    EXPECT_EQ(shown, (std::vector<std::string>{message, informative, button}));
 }
 
 TEST_F(NibTest, BuildsTheDropDownMenuWithItsSubmenus)

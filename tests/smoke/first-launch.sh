@@ -6,10 +6,8 @@
 # first-launch.sh PROGRAM SCREENSHOT.png
 set -euo pipefail
 program="$1"; shot="$2"
-for tool in Xvfb xdotool import; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
 . "$(dirname "$0")/../../tools/lib/xvfb.sh"
+require_tools Xvfb xdotool import
 xvfb_start
 app_start "$program"
 

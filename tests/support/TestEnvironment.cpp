@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QTextDocument>
 #include <QWidget>
 
 #include <cstdlib>
@@ -49,6 +50,25 @@ void KitTest::TearDown()
 void KitTest::runFor(double seconds)
 {
     kit::RunLoop::main().runFor(seconds);
+}
+
+QString shownText(const QString& text, Qt::TextFormat format, bool mnemonics)
+{
+    QString shown = text;
+    if (format == Qt::RichText || (format == Qt::AutoText && Qt::mightBeRichText(text))) {
+        QTextDocument document;
+        document.setHtml(text);
+        shown = document.toPlainText(); // an image or other object shows as U+FFFC
+    }
+    if (!mnemonics)
+        return shown;
+    QString letters;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (shown[i] == u'&' && i + 1 < shown.size())
+            ++i; // "&&" shows one '&'; "&x" an underlined x
+        letters += shown[i];
+    }
+    return letters;
 }
 
 void sendMouse(QWidget* widget, QEvent::Type type, QPointF at)

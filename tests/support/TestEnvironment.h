@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QPointF>
+#include <QString>
 
 #include <gtest/gtest.h>
 
@@ -41,6 +42,11 @@ private:
 // Sends a left-button mouse event at a point in the widget's own (top-left)
 // coordinates, as the platform would.
 void sendMouse(QWidget* widget, QEvent::Type type, QPointF at);
+
+// The letters a widget shows for its text: as markup when `format` says so or
+// leaves it to the text (Qt::AutoText) and the text looks like markup, and
+// with '&' read as a shortcut mark where `mnemonics` says so.
+QString shownText(const QString& text, Qt::TextFormat format, bool mnemonics = false);
 
 // Reads a whole file ("" when it cannot be read).
 std::string readFile(const std::string& path);

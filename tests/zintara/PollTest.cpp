@@ -5,8 +5,14 @@
 #include "kit/DockIcon.h"
 #include "kit/Menu.h"
 #include "kit/MenuItem.h"
+#include "kit/StringDrawing.h"
 #include "kit/UserDefaults.h"
 #include "zintara/TunesView.h"
+
+#include <QFont>
+#include <QTextLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -55,6 +61,50 @@ TEST_F(PollTest, ComposesTheLineFromTheChosenFields)
 
     start(library(), {"curTitle", "curArtist", "nextTitle", "nextArtist", "nextAlbum", "nextTrack"});
     EXPECT_EQ(line(), "Beta - Bob    NEXT: Gamma - Cy - First - (3 of 3)");
+
+    // A count the player does not know (0) is not claimed, and a track with
+    // no number either has no piece.
+    std::string json = library();
+    const auto change = [&json](const std::string& from, const std::string& to) {
+        json.replace(json.find(from), from.size(), to);
+    };
+    change(R"("trackNumber": 2, "trackCount": 3)", R"("trackNumber": 2, "trackCount": 0)");
+    change(R"("trackNumber": 3, "trackCount": 3)", R"("trackNumber": 0, "trackCount": 0)");
+    start(json, {"curTitle", "curTrack", "nextTitle", "nextTrack"});
+    EXPECT_EQ(line(), "Beta - (2)    NEXT: Gamma");
+}
+
+// A title that overrides the direction, or is written right to left, stays
+// in its own place: the artist, "NEXT:" and the next title after it read
+// left to right, as the line is laid out.
+TEST_F(PollTest, ATitlesDirectionStaysInsideIt)
+{
+    for (const char* title : {R"(\u202eBeta \u05d0)", R"(\u2069\u202eBeta)", R"(\u2067\u202eBeta)", R"(\u05d0\u2067x)",
+                              R"(\u05d0\u05d1)"}) {
+        std::string json = library();
+        json.replace(json.find(R"("name": "Beta")"), 14, std::string(R"("name": ")") + title + "\"");
+        start(json, {"curTitle", "curArtist", "nextTitle"});
+        const QString text = QString::fromStdString(kit::laidOutText(line()));
+        QTextLayout layout(text, QFont(QStringLiteral("DejaVu Sans")));
+        QTextOption option;
+        option.setTextDirection(Qt::LeftToRight);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        const QTextLine laidOut = layout.createLine();
+        layout.endLayout();
+        const qsizetype artist = text.indexOf(QStringLiteral("Bob"));
+        const qsizetype next = text.indexOf(QStringLiteral("NEXT: Gamma"));
+        ASSERT_GT(artist, 0) << title;
+        double titleEnd = 0.0;
+        for (qsizetype i = 0; i < artist - 3; ++i)
+            titleEnd = std::max(titleEnd, laidOut.cursorToX(int(i)));
+        double x = titleEnd;
+        for (qsizetype i : {artist, artist + 1, artist + 2, next, next + 4, next + 6, next + 10}) {
+            const double at = laidOut.cursorToX(int(i));
+            EXPECT_GT(at, x) << title << ": letter " << i << " of " << text.toStdString();
+            x = at;
+        }
+    }
 }
 
 TEST_F(PollTest, SeparatorsFollowTheFlagsNotTheResults)

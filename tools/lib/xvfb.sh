@@ -6,6 +6,8 @@ xvfb_pid=""
 app_pid=""
 wm_pid=""
 
+. "${BASH_SOURCE[0]%/*}/require.sh"
+
 # Each step runs whatever the one before did: under `set -e` a process that
 # had already gone would otherwise end the cleanup and leave Xvfb running.
 xvfb_cleanup() {
@@ -24,6 +26,7 @@ trap xvfb_cleanup EXIT
 # xvfb_start [WIDTHxHEIGHT]: 1024x600 unless given.
 xvfb_start() {
   local number size="${1:-1024x600}"
+  require_tools Xvfb xdpyinfo
   for _ in $(seq 1 20); do
     number=$((100 + RANDOM % 900))
     [ -e "/tmp/.X11-unix/X$number" ] && continue
@@ -46,6 +49,7 @@ xvfb_start() {
 # Starts openbox as the window manager and waits until it manages the
 # screen (it then names itself on the root window).
 wm_start() {
+  require_tools openbox xprop
   openbox --sm-disable >"$xvfb_work/openbox.log" 2>&1 &
   wm_pid=$!
   for _ in $(seq 1 100); do
