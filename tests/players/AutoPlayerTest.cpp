@@ -57,7 +57,7 @@ protected:
         auto builtin = std::make_unique<BuiltinPlayer>("iTunes", demoLibrary(), 1);
         kit::WorkspaceApplication* entry = &builtin->player();
         AutoPlayer::Sources sources;
-        sources.listBusPlayers = [this] { return bus; };
+        sources.listBusPlayers = [this](const players::PollBudget&) { return bus; };
         sources.makeBusPlayer = [this](const std::string& busName) -> std::unique_ptr<Player> {
             ++made;
             return std::make_unique<FakeBusPlayer>(busName.substr(busName.rfind('.') + 1), &busPolls);

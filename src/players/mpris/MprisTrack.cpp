@@ -60,4 +60,23 @@ MprisTrack MprisTrack::fromMetadata(const QVariantMap& metadata)
     return track;
 }
 
+double playPosition(double anchorSeconds, double elapsed, bool playing, const QVariant& rate, double duration)
+{
+    const double anchor = std::isfinite(anchorSeconds) ? anchorSeconds : 0.0;
+    double seconds = anchor;
+    if (playing && elapsed > 0.0) {
+        bool known = false;
+        double speed = rate.toDouble(&known);
+        if (!known || !std::isfinite(speed))
+            speed = 1.0;
+        seconds += speed * elapsed;
+        if (!std::isfinite(seconds))
+            seconds = anchor;
+    }
+    seconds = std::max(0.0, seconds);
+    if (duration > 0.0)
+        seconds = std::min(seconds, duration);
+    return seconds;
+}
+
 } // namespace players
