@@ -23,6 +23,7 @@
 //   --foreign-ids      describes every track under an id it never listed
 //   --churn MS         its name changes owner every MS milliseconds, between
 //                      two connections of its own
+//   --title-suffix T   T added to every title
 //   --late-tags MS     on a change of track, knows only the new file's name
 //                      (xesam:url, no title) for MS milliseconds, then says
 //                      the tags
@@ -66,6 +67,7 @@ struct Options {
     bool foreignIds = false;
     int churnMs = 0;
     int lateTagsMs = 0;
+    QString titleSuffix;
 };
 
 const char kPath[] = "/org/mpris/MediaPlayer2";
@@ -86,6 +88,10 @@ public:
         };
         for (int n = 4; n <= m_options.tracks; ++n)
             m_tracks << track(n, QString("Song %1").arg(n), {"Many"}, "Long", n, 100 + n % 200, -1);
+        for (QVariantMap& t : m_tracks) {
+            if (t.contains("xesam:title"))
+                t["xesam:title"] = t["xesam:title"].toString() + m_options.titleSuffix;
+        }
         if (!m_options.length) {
             for (QVariantMap& t : m_tracks)
                 t.remove("mpris:length");
@@ -426,6 +432,8 @@ int main(int argc, char** argv)
             options.invalidate = true;
         else if (a == "--foreign-ids")
             options.foreignIds = true;
+        else if (a == "--title-suffix" && i + 1 < args.size())
+            options.titleSuffix = args[++i];
         else if (a == "--late-tags" && i + 1 < args.size())
             options.lateTagsMs = args[++i].toInt();
         else if (a == "--churn" && i + 1 < args.size())
