@@ -39,12 +39,13 @@ public:
     // script name (the built-in one); the directory registers the others.
     virtual bool registersWithWorkspace() const { return false; }
 
-    // Called when the player made known by itself, between polls, that what
-    // it plays changed (another track with its tags, another state), so the
-    // host can poll again soon rather than at its next turn. It runs from
-    // the host's event loop, never inside a poll; a player that keeps
-    // changing calls it as often, so the host should gather the calls. One
-    // listener; a new one replaces it.
+    // Called when the player made known by itself that what it plays
+    // changed (another track with its tags, another state) after a poll
+    // began, so the host can poll again soon rather than at its next turn.
+    // It runs from the host's event loop or in the middle of a poll, so it
+    // should only schedule the poll; a player that keeps changing calls it
+    // as often, so the host should gather the calls. One listener; a new
+    // one replaces it.
     void setChangeListener(std::function<void()> listener) { m_changeListener = std::move(listener); }
 
 protected:

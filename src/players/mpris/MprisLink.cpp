@@ -65,14 +65,12 @@ MprisLink::~MprisLink() = default;
 
 void MprisLink::catchUp()
 {
-    m_catchingUp = true;
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-    m_catchingUp = false;
 }
 
 void MprisLink::signalled()
 {
-    if (!m_catchingUp && m_changeListener)
+    if (!m_pollStarting && m_changeListener)
         m_changeListener();
 }
 
@@ -115,7 +113,10 @@ void MprisLink::beginPoll(const PollBudget& budget)
     m_budget = budget;
     ++m_poll;
     m_stalled = false;
+    // What comes in before the poll's first script is no news to it.
+    m_pollStarting = true;
     catchUp();
+    m_pollStarting = false;
     if (m_ownerUnsure)
         askOwner();
 }
@@ -225,16 +226,14 @@ std::optional<Error> MprisLink::load()
     if (askPlayer)
         messages.push_back(methodCall(kPropertiesInterface, "GetAll") << QString(kMprisPlayerInterface));
     std::optional<Error> error;
-    const QString owner = m_owner;
     const std::vector<QDBusMessage> replies = exchange(messages, error);
     if (error)
         return error;
-    // The signals sent before the answer are older than it: taken in first,
-    // they cannot replace it later (a track's tags half known in the middle
-    // of a change of track, over the tags the answer has).
-    catchUp();
-    if (m_owner != owner)
-        return m_owner.isEmpty() ? notRunning() : timedOut();
+    // Signals that came meanwhile are taken in at the next reading, in the
+    // order sent, over this answer: one sent before it says what the
+    // answer says, unless a later one said otherwise, so a half-known track
+    // in the middle of a change of track gives way to its tags when they
+    // are said.
     std::size_t next = 0;
     if (askRoot) {
         m_root = variantMap(firstArgument(replies[next++]));

@@ -84,7 +84,9 @@ public:
     const std::string& identity() const { return m_identity; }
 
     // Called when a signal about the player's track, state or owner comes
-    // through the event loop, not while the link takes in signals itself.
+    // in, through the event loop or in the middle of a poll (whose earlier
+    // scripts read what was known before it), but not at a poll's start.
+    // From inside a poll: the listener only schedules.
     void setChangeListener(std::function<void()> listener) { m_changeListener = std::move(listener); }
 
     // Calls sent to the player so far (for measurement).
@@ -104,8 +106,7 @@ private:
     };
 
     void catchUp();
-    // A signal came: the listener hears of it unless the link is taking
-    // signals in itself, in the middle of a poll.
+    // A signal came: the listener hears of it unless a poll is starting.
     void signalled();
     void askOwner();
     void forget();
@@ -129,7 +130,7 @@ private:
     bool m_stalled = false;     // a call timed out during this poll
     std::optional<PollBudget> m_budget; // this poll's; none before the first
     std::function<void()> m_changeListener;
-    bool m_catchingUp = false;
+    bool m_pollStarting = false;
     std::uint64_t m_poll = 0;
     std::uint64_t m_calls = 0;
 

@@ -25,8 +25,8 @@
 //                      two connections of its own
 //   --title-suffix T   T added to every title
 //   --late-tags MS     on a change of track, knows only the new file's name
-//                      (xesam:url, no title) for MS milliseconds, then says
-//                      the tags
+//                      (xesam:url, no title) until it was asked once, or
+//                      for MS milliseconds, then says the tags
 //
 // Beside the MPRIS interfaces, org.zintara.Test on the same path:
 // ReplaceList gives every track a new id and says so (TrackListReplaced);
@@ -264,8 +264,12 @@ private:
     {
         const QList<QVariant> args = message.arguments();
         const QString interface = args.value(0).toString();
-        if (message.member() == "GetAll")
-            return reply(bus, message, {propertiesOf(interface)});
+        if (message.member() == "GetAll") {
+            reply(bus, message, {propertiesOf(interface)});
+            if (interface == kPlayer)
+                knowTags(bus);
+            return true;
+        }
         const QString name = args.value(1).toString();
         if (message.member() == "Get") {
             const QVariantMap all = propertiesOf(interface);
@@ -309,12 +313,16 @@ private:
         m_position = 0;
         m_switching = m_options.lateTagsMs > 0;
         changed(bus, kPlayer, {{"Metadata", metadata()}});
-        if (m_switching) {
-            QTimer::singleShot(m_options.lateTagsMs, qApp, [this, bus]() mutable {
-                m_switching = false;
-                changed(bus, kPlayer, {{"Metadata", metadata()}});
-            });
-        }
+        if (m_switching)
+            QTimer::singleShot(m_options.lateTagsMs, qApp, [this, bus]() mutable { knowTags(bus); });
+    }
+
+    void knowTags(QDBusConnection& bus)
+    {
+        if (!m_switching)
+            return;
+        m_switching = false;
+        changed(bus, kPlayer, {{"Metadata", metadata()}});
     }
 
     void setStatus(QDBusConnection& bus, const QString& status)
