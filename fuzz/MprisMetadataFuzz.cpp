@@ -5,7 +5,7 @@
 // Whatever comes in, the track's numbers and the position must be ones the
 // scripts can show: finite, never negative, the rating within 0..100.
 
-#include "players/mpris/MprisTrack.h"
+#include "players/mpris/MprisMetadata.h"
 
 #include <QDBusObjectPath>
 #include <QStringList>
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     Bytes in(data, size);
     const QVariantMap metadata = players::variantMap(QVariant(map(in, 0)));
-    const players::MprisTrack track = players::MprisTrack::fromMetadata(metadata);
+    const players::MprisTrack track = players::trackFromMetadata(metadata);
     if (!showable(track.duration) || track.rating < 0 || track.rating > 100)
         std::abort();
 

@@ -1,6 +1,7 @@
 #include "players/mpris/MprisLink.h"
 
 #include "kit/Clock.h"
+#include "players/mpris/MprisMetadata.h"
 #include "players/mpris/MprisSession.h"
 
 #include <QCoreApplication>
@@ -83,6 +84,12 @@ void MprisLink::askOwner()
         return;
     }
     const QDBusMessage reply = busDaemonCall("GetNameOwner", {QString::fromStdString(m_busName)}, timeout);
+    if (reply.type() != QDBusMessage::ReplyMessage && isTimeout(reply.errorName())) {
+        // The bus did not say within what was left: the owner stays as it
+        // was, to be asked again at the next poll.
+        m_ownerUnsure = true;
+        return;
+    }
     const QString owner = reply.type() == QDBusMessage::ReplyMessage ? firstArgument(reply).toString() : QString();
     if (owner != m_owner)
         forget();
@@ -203,7 +210,7 @@ void MprisLink::applyPlayer(const QVariantMap& changed, const QStringList& inval
     for (auto it = changed.begin(); it != changed.end(); ++it)
         m_player.insert(it.key(), it.key() == QLatin1String("Metadata") ? QVariant(variantMap(it.value())) : it.value());
     if (changed.contains("Metadata"))
-        m_current = MprisTrack::fromMetadata(m_player.value("Metadata").toMap());
+        m_current = trackFromMetadata(m_player.value("Metadata").toMap());
     // What moves the position without a Seeked calls for a new reading.
     for (const char* key : {"PlaybackStatus", "Metadata", "Rate", "Position"}) {
         if (changed.contains(key))
@@ -243,7 +250,7 @@ std::optional<Error> MprisLink::load()
     if (askPlayer) {
         m_player.clear();
         applyPlayer(variantMap(firstArgument(replies[next++])), {});
-        m_current = MprisTrack::fromMetadata(m_player.value("Metadata").toMap());
+        m_current = trackFromMetadata(m_player.value("Metadata").toMap());
         m_playerLoaded = true;
         m_playerStale = false;
         m_playerPoll = m_poll;
@@ -315,7 +322,7 @@ std::optional<Error> MprisLink::describe(const std::vector<std::string>& ids)
     // of the answer made once.
     std::unordered_map<std::string, MprisTrack> answered;
     for (const QVariantMap& m : metadata) {
-        MprisTrack track = MprisTrack::fromMetadata(m);
+        MprisTrack track = trackFromMetadata(m);
         answered.emplace(track.trackId, std::move(track));
     }
     for (const QDBusObjectPath& path : paths) {

@@ -1,4 +1,4 @@
-#include "players/mpris/MprisTrack.h"
+#include "players/mpris/MprisMetadata.h"
 
 #include <QDBusArgument>
 #include <QDBusObjectPath>
@@ -40,7 +40,7 @@ QVariantMap variantMap(const QVariant& value)
     return value.toMap();
 }
 
-MprisTrack MprisTrack::fromMetadata(const QVariantMap& metadata)
+MprisTrack trackFromMetadata(const QVariantMap& metadata)
 {
     MprisTrack track;
     track.trackId = objectPath(metadata.value("mpris:trackid")).toStdString();

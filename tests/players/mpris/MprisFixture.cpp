@@ -52,7 +52,7 @@ players::MprisPlayer& MprisFixture::usePlayer(const std::string& busName)
 
 std::optional<std::string> MprisFixture::runSlot(int slot)
 {
-    player->beginPoll();
+    player->beginPoll(testBudget());
     return slotText(slot);
 }
 
@@ -76,7 +76,7 @@ std::vector<std::optional<std::string>> MprisFixture::poll(const players::PollBu
 script::Result<script::Value> MprisFixture::run(const std::string& source)
 {
     if (player)
-        player->beginPoll();
+        player->beginPoll(testBudget());
     script::Script script(source, *m_apps);
     return script.execute();
 }

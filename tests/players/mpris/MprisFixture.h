@@ -20,6 +20,13 @@ namespace mpris_testing {
 // The slots of one full poll, in the order the controller runs them.
 inline constexpr int kPollSlots[] = {19, 10, 4, 1, 2, 3, 8, 5, 6, 7, 9};
 
+// A poll's budget in the tests, unless a test is about the budget: each
+// call keeps its own bound, but a loaded machine does not cut polls short.
+inline players::PollBudget testBudget()
+{
+    return players::PollBudget::startingNow(std::chrono::seconds(2));
+}
+
 // A player on the private bus behind the scripts' "iTunes", with the
 // program's script table compiled against it.
 class MprisFixture : public testing_support::KitTest {
@@ -39,7 +46,7 @@ protected:
     // Like each script below, a poll of its own.
     std::optional<std::string> runSlot(int slot);
     // One poll: beginPoll, then the poll's slots.
-    std::vector<std::optional<std::string>> poll(const players::PollBudget& budget = players::PollBudget::startingNow());
+    std::vector<std::optional<std::string>> poll(const players::PollBudget& budget = testBudget());
     // Any script against the same applications.
     script::Result<script::Value> run(const std::string& source);
     std::string text(const std::string& source);

@@ -27,7 +27,7 @@ protected:
     bool eventually(const std::function<bool()>& done)
     {
         for (int i = 0; i < 250; ++i) {
-            player->beginPoll();
+            player->beginPoll(testBudget());
             if (done())
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -126,7 +126,7 @@ TEST_F(MprisServiceTest, PositionMovesWithTheClockWhilePlayingAndFollowsSeeks)
     const std::uint64_t calls = player->busCalls();
     clock.advance(2.5);
     EXPECT_EQ(text("player position"), "44.5");
-    player->beginPoll();
+    player->beginPoll(testBudget());
     EXPECT_EQ(text("player position"), "44.5");
     EXPECT_EQ(player->busCalls(), calls);
 
