@@ -211,6 +211,35 @@ void MprisPollSlowInvalidating(benchmark::State& state)
     ServicePoll(state, {"--slow", "100", "--invalidate"}, [](const std::string&) {});
 }
 BENCHMARK(MprisPollSlowInvalidating)->Arg(3)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The automatic choice following mpv while a player that never answers
+// takes its name anew, under another unique name, every 300 ms.
+void AutoPollBesideAHungPlayerTakingItsNameAnew(benchmark::State& state)
+{
+    mpris_testing::ChildProcess hung;
+    if (!hung.start({MPRIS_TEST_SERVICE, "--name", "zintarabenchhung", "--hang", "--churn", "300"})
+        || !mpris_testing::waitForBusName("org.mpris.MediaPlayer2.zintarabenchhung", true)) {
+        state.SkipWithError("the test player did not start");
+        return;
+    }
+    players::PlayerOptions options;
+    options.player = "auto";
+    auto made = players::PlayerFactory::make(options);
+    auto& apps = *std::get<std::unique_ptr<players::PlayerDirectory>>(made);
+    bench::PollTable table(apps);
+    for (auto _ : state) {
+        // A new owner between every two polls, as with polls 2 s apart.
+        state.PauseTiming();
+        std::this_thread::sleep_for(std::chrono::milliseconds(350));
+        state.ResumeTiming();
+        apps.player()->beginPoll();
+        for (int slot : kPoll)
+            benchmark::DoNotOptimize(table.run(slot));
+    }
+    if (apps.player()->displayName() != "mpv")
+        state.SkipWithError("the automatic choice did not follow mpv");
+}
+BENCHMARK(AutoPollBesideAHungPlayerTakingItsNameAnew)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 #endif
 
 // Runs playerctl with the arguments and returns its output.
