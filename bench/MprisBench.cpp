@@ -3,7 +3,8 @@
 // to what the same information costs through playerctl, the usual
 // command-line route. mpv, with Debian's MPRIS plugin, plays the test audio
 // with a null output on a private session bus that this program starts
-// and stops.
+// and stops. Then polls against the tests' own player where it is slow or
+// has a long track list, honest or not.
 
 #include "CommandOutput.h"
 #include "PollTable.h"
@@ -24,6 +25,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -143,6 +145,102 @@ void MprisPositionCall(benchmark::State& state)
     }
 }
 BENCHMARK(MprisPositionCall)->UseRealTime();
+
+#ifdef MPRIS_TEST_SERVICE
+// A full poll against the tests' own player started with `options`, each
+// after `between` (outside the timing), on the poll's usual budget.
+void ServicePoll(benchmark::State& state, std::vector<std::string> options, const std::function<void(const std::string&)>& between)
+{
+    const std::string name = "zintarabench" + std::to_string(state.range(0));
+    const std::string busName = "org.mpris.MediaPlayer2." + name;
+    std::vector<std::string> argv = {MPRIS_TEST_SERVICE, "--name", name};
+    argv.insert(argv.end(), options.begin(), options.end());
+    mpris_testing::ChildProcess service;
+    if (!service.start(argv) || !mpris_testing::waitForBusName(busName, true)) {
+        state.SkipWithError("the test player did not start");
+        return;
+    }
+    players::PlayerDirectory apps;
+    auto owned = std::make_unique<players::MprisPlayer>("iTunes", busName);
+    players::MprisPlayer* player = owned.get();
+    apps.setPlayer(std::move(owned));
+    bench::PollTable table(apps);
+    long unanswered = 0;
+    const std::uint64_t before = player->busCalls();
+    for (auto _ : state) {
+        state.PauseTiming();
+        between(busName);
+        state.ResumeTiming();
+        player->beginPoll();
+        for (int slot : kPoll)
+            unanswered += !table.run(slot);
+    }
+    state.counters["unanswered_per_poll"] = benchmark::Counter(double(unanswered) / double(state.iterations()));
+    state.counters["bus_calls_per_poll"] =
+        benchmark::Counter(double(player->busCalls() - before) / double(state.iterations()));
+}
+
+void replaceList(const std::string& busName)
+{
+    QDBusMessage replace = QDBusMessage::createMethodCall(
+        QString::fromStdString(busName), "/org/mpris/MediaPlayer2", "org.zintara.Test", "ReplaceList");
+    QDBusConnection::sessionBus().call(replace, QDBus::Block, 2000);
+    // Its signal reaches the player before the poll, as between two polls.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+// 4,000 tracks, the list replaced before every poll.
+void MprisPollLongListChanging(benchmark::State& state)
+{
+    ServicePoll(state, {"--tracks", "4000"}, replaceList);
+}
+BENCHMARK(MprisPollLongListChanging)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The same, from a player that describes every track under an id it never
+// listed.
+void MprisPollLongListForeignIds(benchmark::State& state)
+{
+    ServicePoll(state, {"--tracks", "4000", "--foreign-ids"}, replaceList);
+}
+BENCHMARK(MprisPollLongListForeignIds)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// A player that answers every call 100 ms late and invalidates its
+// Metadata after every answer.
+void MprisPollSlowInvalidating(benchmark::State& state)
+{
+    ServicePoll(state, {"--slow", "100", "--invalidate"}, [](const std::string&) {});
+}
+BENCHMARK(MprisPollSlowInvalidating)->Arg(3)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// The automatic choice following mpv while a player that never answers
+// takes its name anew, under another unique name, every 300 ms.
+void AutoPollBesideAHungPlayerTakingItsNameAnew(benchmark::State& state)
+{
+    mpris_testing::ChildProcess hung;
+    if (!hung.start({MPRIS_TEST_SERVICE, "--name", "zintarabenchhung", "--hang", "--churn", "300"})
+        || !mpris_testing::waitForBusName("org.mpris.MediaPlayer2.zintarabenchhung", true)) {
+        state.SkipWithError("the test player did not start");
+        return;
+    }
+    players::PlayerOptions options;
+    options.player = "auto";
+    auto made = players::PlayerFactory::make(options);
+    auto& apps = *std::get<std::unique_ptr<players::PlayerDirectory>>(made);
+    bench::PollTable table(apps);
+    for (auto _ : state) {
+        // A new owner between every two polls, as with polls 2 s apart.
+        state.PauseTiming();
+        std::this_thread::sleep_for(std::chrono::milliseconds(350));
+        state.ResumeTiming();
+        apps.player()->beginPoll();
+        for (int slot : kPoll)
+            benchmark::DoNotOptimize(table.run(slot));
+    }
+    if (apps.player()->displayName() != "mpv")
+        state.SkipWithError("the automatic choice did not follow mpv");
+}
+BENCHMARK(AutoPollBesideAHungPlayerTakingItsNameAnew)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+#endif
 
 // Runs playerctl with the arguments and returns its output.
 std::string playerctl(const std::vector<std::string>& args)

@@ -14,6 +14,8 @@ AutoPlayer::AutoPlayer(std::string scriptName, std::unique_ptr<Player> mpd, std:
     , m_sources(std::move(sources))
     , m_current(m_builtin.get())
 {
+    for (Player* player : {m_mpd.get(), m_builtin.get()})
+        follow(player);
     if (builtinEntry)
         kit::Workspace::sharedWorkspace().removeApplication(builtinEntry);
 }
@@ -25,14 +27,25 @@ Player* AutoPlayer::busPlayer(const std::string& busName)
         std::unique_ptr<Player> made = m_sources.makeBusPlayer ? m_sources.makeBusPlayer(busName) : nullptr;
         if (!made)
             return nullptr;
+        follow(made.get());
         it = m_busPlayers.emplace(busName, std::move(made)).first;
     }
     return it->second.get();
 }
 
+void AutoPlayer::follow(Player* player)
+{
+    // Only the current player's changes are the line's.
+    if (player)
+        player->setChangeListener([this, player] {
+            if (player == m_current)
+                changed();
+        });
+}
+
 void AutoPlayer::beginPoll(const PollBudget& budget)
 {
-    const std::vector<BusPlayer> onBus = m_sources.listBusPlayers ? m_sources.listBusPlayers() : std::vector<BusPlayer>{};
+    const std::vector<BusPlayer> onBus = m_sources.listBusPlayers ? m_sources.listBusPlayers(budget) : std::vector<BusPlayer>{};
 
     // Players that left the bus are dropped, unless one is still the
     // current player until this choice is made.

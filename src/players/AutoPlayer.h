@@ -24,8 +24,9 @@ public:
         bool playing = false;
     };
     struct Sources {
-        // The session bus's media players now, in a stable order.
-        std::function<std::vector<BusPlayer>()> listBusPlayers;
+        // The session bus's media players now, in a stable order, waiting
+        // on them no longer than the poll's budget allows.
+        std::function<std::vector<BusPlayer>(const PollBudget&)> listBusPlayers;
         // A player for one of them, addressed by the scripts' name.
         std::function<std::unique_ptr<Player>(const std::string& busName)> makeBusPlayer;
     };
@@ -63,6 +64,7 @@ public:
 
 private:
     Player* busPlayer(const std::string& busName);
+    void follow(Player* player);
 
     std::string m_name;
     std::unique_ptr<Player> m_mpd;

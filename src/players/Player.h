@@ -3,6 +3,7 @@
 #include "players/PollBudget.h"
 #include "script/ScriptableApplication.h"
 
+#include <functional>
 #include <string>
 
 namespace players {
@@ -37,6 +38,25 @@ public:
     // True for a player that registers itself in the workspace under its
     // script name (the built-in one); the directory registers the others.
     virtual bool registersWithWorkspace() const { return false; }
+
+    // Called when the player made known by itself that what it plays
+    // changed (another track with its tags, another state) after a poll
+    // began, so the host can poll again soon rather than at its next turn.
+    // It runs from the host's event loop or in the middle of a poll, so it
+    // should only schedule the poll; a player that keeps changing calls it
+    // as often, so the host should gather the calls. One listener; a new
+    // one replaces it.
+    void setChangeListener(std::function<void()> listener) { m_changeListener = std::move(listener); }
+
+protected:
+    void changed() const
+    {
+        if (m_changeListener)
+            m_changeListener();
+    }
+
+private:
+    std::function<void()> m_changeListener;
 };
 
 } // namespace players

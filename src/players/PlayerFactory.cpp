@@ -118,9 +118,9 @@ std::variant<std::unique_ptr<Player>, std::string> PlayerFactory::makePlayer(con
         return std::unique_ptr<Player>(std::move(made));
 
     AutoPlayer::Sources sources;
-    sources.listBusPlayers = [] {
+    sources.listBusPlayers = [](const PollBudget& budget) {
         std::vector<AutoPlayer::BusPlayer> list;
-        for (const MprisPeer& peer : listMprisPlayers())
+        for (const MprisPeer& peer : listMprisPlayers(budget))
             list.push_back({peer.busName, peer.playbackStatus == "Playing"});
         return list;
     };

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 
 namespace players {
 namespace {
@@ -44,6 +45,8 @@ public:
     {
         return Value();
     }
+    // The player says by itself that it plays something else.
+    void announce() { changed(); }
 
 private:
     std::string m_identity;
@@ -57,10 +60,12 @@ protected:
         auto builtin = std::make_unique<BuiltinPlayer>("iTunes", demoLibrary(), 1);
         kit::WorkspaceApplication* entry = &builtin->player();
         AutoPlayer::Sources sources;
-        sources.listBusPlayers = [this] { return bus; };
+        sources.listBusPlayers = [this](const players::PollBudget&) { return bus; };
         sources.makeBusPlayer = [this](const std::string& busName) -> std::unique_ptr<Player> {
             ++made;
-            return std::make_unique<FakeBusPlayer>(busName.substr(busName.rfind('.') + 1), &busPolls);
+            auto fake = std::make_unique<FakeBusPlayer>(busName.substr(busName.rfind('.') + 1), &busPolls);
+            fakes[busName] = fake.get();
+            return fake;
         };
         auto owned = std::make_unique<AutoPlayer>(
             "iTunes", std::make_unique<MpdPlayer>("iTunes", MpdAddress::parse(mpdAddress).value(), 3000),
@@ -85,6 +90,7 @@ protected:
     std::vector<AutoPlayer::BusPlayer> bus;
     int made = 0;
     int busPolls = 0;
+    std::map<std::string, FakeBusPlayer*> fakes; // by bus name, as made
     PlayerDirectory directory;
     AutoPlayer* player = nullptr;
 };
@@ -101,6 +107,14 @@ TEST_F(AutoPlayerTest, PlayingBusPlayerThenFirstBusPlayerThenBuiltin)
     EXPECT_EQ(poll(), "alpha");
     EXPECT_EQ(poll(), "alpha");
     EXPECT_EQ(made, 2); // each bus player is made once and kept while it stays
+
+    // The host hears the news of the followed player only.
+    int news = 0;
+    player->setChangeListener([&] { ++news; });
+    fakes.at("org.mpris.MediaPlayer2.beta")->announce();
+    EXPECT_EQ(news, 0);
+    fakes.at("org.mpris.MediaPlayer2.alpha")->announce();
+    EXPECT_EQ(news, 1);
 
     // Why a launch failed is the followed player's to say.
     EXPECT_EQ(player->launchProblem(), "nothing starts alpha");

@@ -32,12 +32,12 @@ QDBusConnection mprisSessionBus()
     return bus;
 }
 
-QDBusMessage busDaemonCall(const QString& method, const QVariantList& arguments)
+QDBusMessage busDaemonCall(const QString& method, const QVariantList& arguments, int timeoutMs)
 {
     QDBusMessage message = QDBusMessage::createMethodCall(
         "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", method);
     message.setArguments(arguments);
-    return mprisSessionBus().call(message, QDBus::Block, kMprisCallTimeoutMs);
+    return mprisSessionBus().call(message, QDBus::Block, timeoutMs);
 }
 
 std::string fallbackIdentity(const std::string& busName)
@@ -48,9 +48,9 @@ std::string fallbackIdentity(const std::string& busName)
     return name;
 }
 
-std::vector<MprisPeer> listMprisPlayers()
+std::vector<MprisPeer> listMprisPlayers(const std::optional<PollBudget>& budget)
 {
-    return MprisDirectory::shared().players();
+    return MprisDirectory::shared().players(budget);
 }
 
 } // namespace players

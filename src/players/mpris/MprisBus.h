@@ -1,5 +1,8 @@
 #pragma once
 
+#include "players/PollBudget.h"
+
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,8 +17,9 @@ struct MprisPeer {
 
 // The MPRIS players on the session bus now, ordered by bus name; empty
 // without a session bus. The bus's signals keep the list, so only players
-// not yet known are asked, all at once and each for a bounded time: a hung
-// player costs one short wait per listing, the others nothing.
-std::vector<MprisPeer> listMprisPlayers();
+// not yet known are asked, all at once and each for a bounded time, within
+// the poll's budget when there is one: a player that did not answer is
+// not waited for again, even under a new owner, until it answers.
+std::vector<MprisPeer> listMprisPlayers(const std::optional<PollBudget>& budget = std::nullopt);
 
 } // namespace players

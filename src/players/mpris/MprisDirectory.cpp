@@ -61,7 +61,7 @@ void MprisDirectory::nameOwnerChanged(const QString& name, const QString&, const
     if (newOwner.isEmpty())
         m_players.erase(name);
     else
-        m_players[name] = Known{newOwner, {}, {}, false, false};
+        m_players[name] = Known{newOwner, {}, {}, false};
 }
 
 void MprisDirectory::propertiesChanged(const QString& interface, const QVariantMap& changed,
@@ -88,8 +88,12 @@ void MprisDirectory::propertiesChanged(const QString& interface, const QVariantM
     }
 }
 
-void MprisDirectory::complete()
+void MprisDirectory::complete(const std::optional<PollBudget>& budget)
 {
+    // A wait on calls of an earlier listing must not run past this budget:
+    // they were sent with their own bound, which `due` keeps.
+    const auto sentAt = PollBudget::Clock::now();
+    const int timeout = mprisCallTimeout(budget);
     for (auto& [name, known] : m_players) {
         if (known.complete || m_asking.count(name))
             continue;
@@ -97,14 +101,19 @@ void MprisDirectory::complete()
             "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner");
         owner << name;
         m_calls += 3;
-        m_asking.emplace(name, Asking{m_bus.asyncCall(owner, kMprisCallTimeoutMs),
-            m_bus.asyncCall(propertyGet(name, kMprisRootInterface, "Identity"), kMprisCallTimeoutMs),
-            m_bus.asyncCall(propertyGet(name, kMprisPlayerInterface, "PlaybackStatus"), kMprisCallTimeoutMs)});
+        // With the budget spent the questions still go out, for a later
+        // listing to take in; a suspect's are given the full bound.
+        const int bound = m_suspects.count(name) || timeout <= 0 ? kMprisCallTimeoutMs : timeout;
+        m_asking.emplace(name, Asking{m_bus.asyncCall(owner, bound),
+            m_bus.asyncCall(propertyGet(name, kMprisRootInterface, "Identity"), bound),
+            m_bus.asyncCall(propertyGet(name, kMprisPlayerInterface, "PlaybackStatus"), bound),
+            sentAt + std::chrono::milliseconds(bound)});
     }
     for (auto it = m_asking.begin(); it != m_asking.end();) {
         auto known = m_players.find(it->first);
         Asking& a = it->second;
-        const bool wait = known != m_players.end() && !known->second.failedBefore;
+        const bool wait = known != m_players.end() && !m_suspects.count(it->first)
+            && (!budget || a.due <= budget->deadline());
         if (!wait && !(a.owner.isFinished() && a.identity.isFinished() && a.status.isFinished())) {
             ++it;
             continue;
@@ -121,20 +130,23 @@ void MprisDirectory::complete()
             if (status && known->second.status.isEmpty())
                 known->second.status = status->toString();
             known->second.complete = owner && identity && status;
-            known->second.failedBefore = !known->second.complete;
+            if (known->second.complete)
+                m_suspects.erase(it->first);
+            else
+                m_suspects.insert(it->first);
         }
         it = m_asking.erase(it);
     }
 }
 
-std::vector<MprisPeer> MprisDirectory::players()
+std::vector<MprisPeer> MprisDirectory::players(const std::optional<PollBudget>& budget)
 {
     if (!m_bus.isConnected())
         return {};
     catchUp();
     if (!m_listed) {
         ++m_calls;
-        const QDBusMessage names = busDaemonCall("ListNames", {});
+        const QDBusMessage names = busDaemonCall("ListNames", {}, std::max(1, mprisCallTimeout(budget)));
         if (names.type() != QDBusMessage::ReplyMessage || names.arguments().isEmpty())
             return {};
         for (const QString& name : names.arguments().first().toStringList()) {
@@ -143,7 +155,7 @@ std::vector<MprisPeer> MprisDirectory::players()
         }
         m_listed = true;
     }
-    complete();
+    complete(budget);
     catchUp();
 
     std::vector<MprisPeer> peers;

@@ -1,6 +1,7 @@
 #include "players/mpris/MprisLink.h"
 
 #include "kit/Clock.h"
+#include "players/mpris/MprisMetadata.h"
 #include "players/mpris/MprisSession.h"
 
 #include <QCoreApplication>
@@ -68,9 +69,27 @@ void MprisLink::catchUp()
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
+void MprisLink::signalled()
+{
+    if (!m_pollStarting && m_changeListener)
+        m_changeListener();
+}
+
 void MprisLink::askOwner()
 {
-    const QDBusMessage reply = busDaemonCall("GetNameOwner", {QString::fromStdString(m_busName)});
+    // With the budget spent, the bus is asked at the next poll.
+    const int timeout = mprisCallTimeout(m_budget);
+    if (timeout <= 0) {
+        m_ownerUnsure = true;
+        return;
+    }
+    const QDBusMessage reply = busDaemonCall("GetNameOwner", {QString::fromStdString(m_busName)}, timeout);
+    if (reply.type() != QDBusMessage::ReplyMessage && isTimeout(reply.errorName())) {
+        // The bus did not say within what was left: the owner stays as it
+        // was, to be asked again at the next poll.
+        m_ownerUnsure = true;
+        return;
+    }
     const QString owner = reply.type() == QDBusMessage::ReplyMessage ? firstArgument(reply).toString() : QString();
     if (owner != m_owner)
         forget();
@@ -84,7 +103,9 @@ void MprisLink::forget()
     m_root.clear();
     m_player.clear();
     m_current = MprisTrack();
-    m_tracks.clear();
+    m_trackIds.clear();
+    m_trackPlaces.clear();
+    m_described.clear();
     m_anchor.stale = true;
 }
 
@@ -94,11 +115,15 @@ bool MprisLink::hasOwner()
     return !m_owner.isEmpty();
 }
 
-void MprisLink::beginPoll()
+void MprisLink::beginPoll(const PollBudget& budget)
 {
+    m_budget = budget;
     ++m_poll;
     m_stalled = false;
+    // What comes in before the poll's first script is no news to it.
+    m_pollStarting = true;
     catchUp();
+    m_pollStarting = false;
     if (m_ownerUnsure)
         askOwner();
 }
@@ -121,18 +146,22 @@ QDBusMessage MprisLink::methodCall(const char* interface, const char* method) co
 std::vector<QDBusMessage> MprisLink::exchange(const std::vector<QDBusMessage>& messages, std::optional<Error>& error)
 {
     error.reset();
-    if (!hasOwner()) {
+    // What the bus delivered is taken in before a call (load(), hasOwner()),
+    // not here: a caller may hold what that would clear.
+    if (m_owner.isEmpty()) {
         error = notRunning();
         return {};
     }
-    if (m_stalled) {
+    const int timeout = mprisCallTimeout(m_budget);
+    if (m_stalled || timeout <= 0) {
+        m_stalled = true;
         error = timedOut();
         return {};
     }
     std::vector<QDBusPendingCall> pending;
     for (const QDBusMessage& message : messages) {
         ++m_calls;
-        pending.push_back(m_bus.asyncCall(message, kMprisCallTimeoutMs));
+        pending.push_back(m_bus.asyncCall(message, timeout));
     }
     std::vector<QDBusMessage> replies;
     QString failure;
@@ -181,41 +210,50 @@ void MprisLink::applyPlayer(const QVariantMap& changed, const QStringList& inval
     for (auto it = changed.begin(); it != changed.end(); ++it)
         m_player.insert(it.key(), it.key() == QLatin1String("Metadata") ? QVariant(variantMap(it.value())) : it.value());
     if (changed.contains("Metadata"))
-        m_current = MprisTrack::fromMetadata(m_player.value("Metadata").toMap());
+        m_current = trackFromMetadata(m_player.value("Metadata").toMap());
     // What moves the position without a Seeked calls for a new reading.
     for (const char* key : {"PlaybackStatus", "Metadata", "Rate", "Position"}) {
         if (changed.contains(key))
             m_anchor.stale = true;
     }
     if (!invalidated.isEmpty())
-        m_playerLoaded = false;
+        m_playerStale = true;
 }
 
 std::optional<Error> MprisLink::load()
 {
     catchUp();
-    if (m_rootLoaded && m_playerLoaded)
+    const bool askRoot = !m_rootLoaded;
+    const bool askPlayer = !m_playerLoaded || (m_playerStale && m_playerPoll != m_poll);
+    if (!askRoot && !askPlayer)
         return std::nullopt;
     std::vector<QDBusMessage> messages;
-    if (!m_rootLoaded)
+    if (askRoot)
         messages.push_back(methodCall(kPropertiesInterface, "GetAll") << QString(kMprisRootInterface));
-    if (!m_playerLoaded)
+    if (askPlayer)
         messages.push_back(methodCall(kPropertiesInterface, "GetAll") << QString(kMprisPlayerInterface));
     std::optional<Error> error;
     const std::vector<QDBusMessage> replies = exchange(messages, error);
     if (error)
         return error;
+    // Signals that came meanwhile are taken in at the next reading, in the
+    // order sent, over this answer: one sent before it says what the
+    // answer says, unless a later one said otherwise, so a half-known track
+    // in the middle of a change of track gives way to its tags when they
+    // are said.
     std::size_t next = 0;
-    if (!m_rootLoaded) {
+    if (askRoot) {
         m_root = variantMap(firstArgument(replies[next++]));
         m_rootLoaded = true;
         rememberIdentity();
     }
-    if (!m_playerLoaded) {
+    if (askPlayer) {
         m_player.clear();
         applyPlayer(variantMap(firstArgument(replies[next++])), {});
-        m_current = MprisTrack::fromMetadata(m_player.value("Metadata").toMap());
+        m_current = trackFromMetadata(m_player.value("Metadata").toMap());
         m_playerLoaded = true;
+        m_playerStale = false;
+        m_playerPoll = m_poll;
         m_anchor.stale = true;
     }
     return std::nullopt;
@@ -242,35 +280,88 @@ std::optional<Error> MprisLink::loadTrackList()
     else
         ids = tracks.value<QList<QDBusObjectPath>>();
 
-    m_tracks.clear();
-    if (!ids.isEmpty()) {
-        QDBusMessage ask = methodCall(kMprisTrackListInterface, "GetTracksMetadata");
-        ask << QVariant::fromValue(ids);
-        const auto described = exchange({ask}, error);
-        if (error)
-            return error;
-        const QVariant list = firstArgument(described.front());
-        QList<QVariantMap> metadata;
-        if (list.userType() == qMetaTypeId<QDBusArgument>())
-            metadata = qdbus_cast<QList<QVariantMap>>(list.value<QDBusArgument>());
-        // Players answer in the order asked, but may leave out a track that
-        // went meanwhile: match by id.
-        for (const QDBusObjectPath& id : ids) {
-            MprisTrack track;
-            for (const QVariantMap& m : metadata) {
-                const QVariant trackId = m.value("mpris:trackid");
-                if (trackId.value<QDBusObjectPath>().path() == id.path() || trackId.toString() == id.path()) {
-                    track = MprisTrack::fromMetadata(m);
-                    break;
-                }
-            }
-            track.trackId = id.path().toStdString();
-            track.present = true;
-            m_tracks.push_back(std::move(track));
-        }
+    m_trackIds.clear();
+    m_trackPlaces.clear();
+    m_described.clear();
+    m_trackIds.reserve(std::size_t(ids.size()));
+    for (const QDBusObjectPath& id : ids) {
+        m_trackIds.push_back(id.path().toStdString());
+        m_trackPlaces.emplace(m_trackIds.back(), m_trackIds.size());
     }
     m_tracksLoaded = true;
     return std::nullopt;
+}
+
+std::optional<std::size_t> MprisLink::placeOf(const std::string& trackId) const
+{
+    const auto found = m_trackPlaces.find(trackId);
+    return found == m_trackPlaces.end() ? std::nullopt : std::optional<std::size_t>(found->second);
+}
+
+std::optional<Error> MprisLink::describe(const std::vector<std::string>& ids)
+{
+    QList<QDBusObjectPath> paths;
+    for (const std::string& id : ids) {
+        if (!m_described.count(id))
+            paths << QDBusObjectPath(QString::fromStdString(id));
+    }
+    if (paths.isEmpty())
+        return std::nullopt;
+    QDBusMessage ask = methodCall(kMprisTrackListInterface, "GetTracksMetadata");
+    ask << QVariant::fromValue(paths);
+    std::optional<Error> error;
+    const auto described = exchange({ask}, error);
+    if (error)
+        return error;
+    const QVariant list = firstArgument(described.front());
+    QList<QVariantMap> metadata;
+    if (list.userType() == qMetaTypeId<QDBusArgument>())
+        metadata = qdbus_cast<QList<QVariantMap>>(list.value<QDBusArgument>());
+    // Players answer in the order asked, but may leave out a track that
+    // went meanwhile, or answer for others: matched by id, through an index
+    // of the answer made once.
+    std::unordered_map<std::string, MprisTrack> answered;
+    for (const QVariantMap& m : metadata) {
+        MprisTrack track = trackFromMetadata(m);
+        answered.emplace(track.trackId, std::move(track));
+    }
+    for (const QDBusObjectPath& path : paths) {
+        const std::string id = path.path().toStdString();
+        const auto found = answered.find(id);
+        MprisTrack track = found == answered.end() ? MprisTrack() : found->second;
+        track.trackId = id;
+        track.present = true;
+        m_described[id] = std::move(track);
+    }
+    return std::nullopt;
+}
+
+script::Result<MprisTrack> MprisLink::listedTrack(std::size_t place)
+{
+    if (!m_tracksLoaded || place < 1 || place > m_trackIds.size())
+        return Error{errc::CantGet, {}};
+    // The one after it too, in the same call: it is the next track once
+    // the player moves on.
+    const std::string id = m_trackIds[place - 1];
+    std::vector<std::string> ids{id};
+    if (place < m_trackIds.size())
+        ids.push_back(m_trackIds[place]);
+    if (auto error = describe(ids))
+        return *error;
+    return m_described.at(id);
+}
+
+script::Result<std::optional<std::size_t>> MprisLink::placeOfName(const std::string& name)
+{
+    if (!m_tracksLoaded)
+        return Error{errc::CantGet, {}};
+    if (auto error = describe(m_trackIds))
+        return *error;
+    for (std::size_t i = 0; i < m_trackIds.size(); ++i) {
+        if (m_described.at(m_trackIds[i]).name == name)
+            return std::optional<std::size_t>(i + 1);
+    }
+    return std::optional<std::size_t>();
 }
 
 script::Result<double> MprisLink::position()
@@ -291,16 +382,9 @@ script::Result<double> MprisLink::position()
         m_anchor = Anchor{double(value.toLongLong()) / 1e6, now, false};
         m_anchorPoll = m_poll + 1;
     }
-    double seconds = m_anchor.seconds;
-    if (m_player.value("PlaybackStatus").toString() == QLatin1String("Playing")) {
-        bool known = false;
-        const double rate = m_player.value("Rate").toDouble(&known);
-        seconds += (known ? rate : 1.0) * std::max(0.0, now - m_anchor.at);
-    }
-    seconds = std::max(0.0, seconds);
-    if (m_current.duration > 0.0)
-        seconds = std::min(seconds, m_current.duration);
-    return seconds;
+    return playPosition(m_anchor.seconds, now - m_anchor.at,
+        m_player.value("PlaybackStatus").toString() == QLatin1String("Playing"), m_player.value("Rate"),
+        m_current.duration);
 }
 
 std::optional<Error> MprisLink::invoke(const char* interface, const char* method, const QVariantList& arguments)
@@ -360,10 +444,13 @@ void MprisLink::nameOwnerChanged(const QString& name, const QString&, const QStr
 {
     if (name.toStdString() != m_busName)
         return;
-    if (newOwner != m_owner)
+    const bool other = newOwner != m_owner;
+    if (other)
         forget();
     m_owner = newOwner;
     m_ownerUnsure = false;
+    if (other)
+        signalled();
 }
 
 void MprisLink::propertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList& invalidated)
@@ -371,6 +458,8 @@ void MprisLink::propertiesChanged(const QString& interface, const QVariantMap& c
     if (interface == QLatin1String(kMprisPlayerInterface)) {
         if (m_playerLoaded)
             applyPlayer(changed, invalidated);
+        if (changed.contains("Metadata") || changed.contains("PlaybackStatus"))
+            signalled();
     } else if (interface == QLatin1String(kMprisRootInterface)) {
         for (auto it = changed.begin(); it != changed.end(); ++it)
             m_root.insert(it.key(), it.value());

@@ -45,6 +45,7 @@ MprisPlayer::MprisPlayer(std::string scriptName, std::string busName)
     : m_scriptName(std::move(scriptName))
     , m_link(std::make_unique<MprisLink>(std::move(busName), m_scriptName))
 {
+    m_link->setChangeListener([this] { changed(); });
 }
 
 MprisPlayer::~MprisPlayer() = default;
@@ -100,8 +101,7 @@ std::string MprisPlayer::displayName() const
 
 void MprisPlayer::beginPoll(const PollBudget& budget)
 {
-    (void)budget;
-    m_link->beginPoll();
+    m_link->beginPoll(budget);
 }
 
 std::uint64_t MprisPlayer::busCalls() const
@@ -145,39 +145,45 @@ Result<MprisPlayer::Target> MprisPlayer::step(const Target& from, const std::vec
         if (from.kind != Kind::Application)
             return cantGet(path, at + 1);
         if (ref.term == "current playlist")
-            return Target{Kind::Playlist, 0};
+            return Target{Kind::Playlist, 0, {}};
         if (ref.term == "current track") {
             if (auto error = m_link->load())
                 return *error;
-            if (m_link->current().present)
-                return Target{Kind::CurrentTrack, 0};
+            MprisTrack current = m_link->current();
+            if (current.present)
+                return Target{Kind::CurrentTrack, 0, std::move(current)};
         }
         return cantGet(path, at + 1);
     }
     if (ref.term == "playlist" && from.kind == Kind::Application) {
         if ((ref.kind == Reference::Kind::ElementByIndex && (ref.index == 1 || ref.index == -1))
             || (ref.kind == Reference::Kind::ElementByName && ref.name == displayName()))
-            return Target{Kind::Playlist, 0};
+            return Target{Kind::Playlist, 0, {}};
         return cantGet(path, at + 1);
     }
     if (ref.term != "track" || !fromListHolder)
         return cantGet(path, at + 1);
     if (auto error = m_link->loadTrackList())
         return error->number == errc::CantGet ? cantGet(path, at + 1) : *error;
-    const auto& tracks = m_link->tracks();
+    std::optional<std::size_t> place;
     if (ref.kind == Reference::Kind::ElementByIndex) {
         // Negative indices count from the end: track -1 is the last.
-        const std::int64_t n = std::int64_t(tracks.size());
+        const std::int64_t n = std::int64_t(m_link->trackCount());
         const std::int64_t index = ref.index < 0 ? n + 1 + ref.index : ref.index;
         if (index >= 1 && index <= n)
-            return Target{Kind::ListedTrack, std::size_t(index)};
+            place = std::size_t(index);
     } else {
-        for (std::size_t i = 0; i < tracks.size(); ++i) {
-            if (tracks[i].name == ref.name)
-                return Target{Kind::ListedTrack, i + 1};
-        }
+        Result<std::optional<std::size_t>> named = m_link->placeOfName(ref.name);
+        if (!named)
+            return named.error();
+        place = named.value();
     }
-    return cantGet(path, at + 1);
+    if (!place)
+        return cantGet(path, at + 1);
+    Result<MprisTrack> track = m_link->listedTrack(*place);
+    if (!track)
+        return track.error().number == errc::CantGet ? cantGet(path, at + 1) : track.error();
+    return Target{Kind::ListedTrack, *place, std::move(track.value())};
 }
 
 Result<MprisPlayer::Target> MprisPlayer::resolve(const std::vector<Reference>& path, std::size_t steps)
@@ -198,7 +204,7 @@ Result<Value> MprisPlayer::property(const Target& target, const std::string& ter
 {
     if (auto error = m_link->load())
         return *error;
-    const QVariantMap& player = m_link->player();
+    const QVariantMap player = m_link->player();
     switch (target.kind) {
     case Target::Kind::Application:
         if (term == "player state")
@@ -228,14 +234,11 @@ Result<Value> MprisPlayer::property(const Target& target, const std::string& ter
         if (term == "index" && target.kind == Target::Kind::CurrentTrack) {
             if (auto error = m_link->loadTrackList())
                 return *error;
-            const auto& tracks = m_link->tracks();
-            for (std::size_t i = 0; i < tracks.size(); ++i) {
-                if (tracks[i].trackId == m_link->current().trackId)
-                    return Value::integer(std::int64_t(i + 1));
-            }
+            if (const auto place = m_link->placeOf(target.track.trackId))
+                return Value::integer(std::int64_t(*place));
             break;
         }
-        const MprisTrack& t = target.kind == Target::Kind::CurrentTrack ? m_link->current() : m_link->tracks()[target.track - 1];
+        const MprisTrack& t = target.track;
         if (term == "name")
             return Value::text(t.name);
         if (term == "artist")
@@ -251,7 +254,7 @@ Result<Value> MprisPlayer::property(const Target& target, const std::string& ter
         if (term == "rating")
             return Value::integer(t.rating);
         if (term == "index")
-            return Value::integer(std::int64_t(target.track));
+            return Value::integer(std::int64_t(target.place));
         break;
     }
     }
@@ -268,7 +271,7 @@ Value MprisPlayer::objectValue(const Target& target) const
     if (target.kind != Target::Kind::Application)
         object.path.push_back({Reference::Kind::ElementByIndex, "playlist", 1, {}});
     if (target.kind == Target::Kind::ListedTrack)
-        object.path.push_back({Reference::Kind::ElementByIndex, "track", std::int64_t(target.track), {}});
+        object.path.push_back({Reference::Kind::ElementByIndex, "track", std::int64_t(target.place), {}});
     return Value::object(std::move(object));
 }
 
@@ -323,7 +326,7 @@ Result<Value> MprisPlayer::set(const ObjectSpecifier& object, const Value& value
                 return cantMake(value, "real");
             if (auto error = m_link->load())
                 return *error;
-            const MprisTrack& current = m_link->current();
+            const MprisTrack current = m_link->current();
             if (!current.present || current.trackId.empty())
                 return cantSet(path);
             const double clamped = std::clamp(seconds, 0.0, current.duration > 0 ? current.duration : seconds);
@@ -403,7 +406,7 @@ Result<Value> MprisPlayer::command(const std::string& term, const std::optional<
             if (!target)
                 return target.error();
             if (target.value().kind == Target::Kind::ListedTrack) {
-                const std::string& id = m_link->tracks()[target.value().track - 1].trackId;
+                const std::string id = target.value().track.trackId;
                 if (auto error = m_link->invoke(kMprisTrackListInterface, "GoTo",
                         {QVariant::fromValue(QDBusObjectPath(QString::fromStdString(id)))}))
                     return *error;

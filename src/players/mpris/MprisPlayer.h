@@ -1,6 +1,7 @@
 #pragma once
 
 #include "players/Player.h"
+#include "players/mpris/MprisTrack.h"
 
 #include <cstdint>
 #include <memory>
@@ -75,10 +76,14 @@ public:
         const std::optional<script::ObjectSpecifier>& directObject) override;
 
 private:
+    // What a reference resolved to. A track is kept as read then: the
+    // link may learn meanwhile that the player changed (another owner, a
+    // new list) and drop what it knew.
     struct Target {
         enum class Kind { Application, Playlist, CurrentTrack, ListedTrack };
         Kind kind = Kind::Application;
-        std::size_t track = 0; // 1-based place in the TrackList, for ListedTrack
+        std::size_t place = 0; // 1-based place in the TrackList, for ListedTrack
+        MprisTrack track;      // for CurrentTrack and ListedTrack
     };
 
     script::Result<Target> resolve(const std::vector<script::Reference>& path, std::size_t steps);

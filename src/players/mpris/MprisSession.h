@@ -1,6 +1,10 @@
 #pragma once
 
+#include "players/PollBudget.h"
+
 #include <QDBusConnection>
+
+#include <optional>
 
 namespace players {
 
@@ -9,6 +13,14 @@ namespace players {
 // poll. QtDBus's timers are coarse and a busy machine adds to them, so
 // this stays well under the quarter second a poll may block.
 inline constexpr int kMprisCallTimeoutMs = 150;
+
+// The bound of the next call within a poll's budget: 0 once it is spent.
+inline int mprisCallTimeout(const std::optional<PollBudget>& budget)
+{
+    if (!budget)
+        return kMprisCallTimeoutMs;
+    return int(std::min<std::chrono::milliseconds::rep>(kMprisCallTimeoutMs, budget->remaining().count()));
+}
 
 inline constexpr char kMprisPrefix[] = "org.mpris.MediaPlayer2.";
 inline constexpr char kMprisPath[] = "/org/mpris/MediaPlayer2";
@@ -23,7 +35,7 @@ inline constexpr char kPropertiesInterface[] = "org.freedesktop.DBus.Properties"
 QDBusConnection mprisSessionBus();
 
 // A call to the bus daemon itself, bounded like every other call.
-QDBusMessage busDaemonCall(const QString& method, const QVariantList& arguments);
+QDBusMessage busDaemonCall(const QString& method, const QVariantList& arguments, int timeoutMs = kMprisCallTimeoutMs);
 
 // What a user reads for a player whose Identity is unknown: the bus name
 // without the MPRIS prefix and without an instance suffix ("vlc" for

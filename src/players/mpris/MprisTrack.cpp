@@ -1,4 +1,4 @@
-#include "players/mpris/MprisTrack.h"
+#include "players/mpris/MprisMetadata.h"
 
 #include <QDBusArgument>
 #include <QDBusObjectPath>
@@ -40,7 +40,7 @@ QVariantMap variantMap(const QVariant& value)
     return value.toMap();
 }
 
-MprisTrack MprisTrack::fromMetadata(const QVariantMap& metadata)
+MprisTrack trackFromMetadata(const QVariantMap& metadata)
 {
     MprisTrack track;
     track.trackId = objectPath(metadata.value("mpris:trackid")).toStdString();
@@ -58,6 +58,25 @@ MprisTrack MprisTrack::fromMetadata(const QVariantMap& metadata)
         track.rating = std::llround(std::clamp(rating, 0.0, 1.0) * 100.0);
     track.present = !(track.trackId.empty() || track.trackId == kNoTrack) || !title.isEmpty() || !url.isEmpty();
     return track;
+}
+
+double playPosition(double anchorSeconds, double elapsed, bool playing, const QVariant& rate, double duration)
+{
+    const double anchor = std::isfinite(anchorSeconds) ? anchorSeconds : 0.0;
+    double seconds = anchor;
+    if (playing && elapsed > 0.0) {
+        bool known = false;
+        double speed = rate.toDouble(&known);
+        if (!known || !std::isfinite(speed))
+            speed = 1.0;
+        seconds += speed * elapsed;
+        if (!std::isfinite(seconds))
+            seconds = anchor;
+    }
+    seconds = std::max(0.0, seconds);
+    if (duration > 0.0)
+        seconds = std::min(seconds, duration);
+    return seconds;
 }
 
 } // namespace players

@@ -1,14 +1,12 @@
 #pragma once
 
-#include <QVariantMap>
-
 #include <cstdint>
 #include <string>
 
 namespace players {
 
 // One track as an MPRIS player describes it in its Metadata, in the terms
-// the scripts read.
+// the scripts read (MprisMetadata.h reads it).
 struct MprisTrack {
     bool present = false;     // false for "no track" (empty Metadata)
     std::string trackId;      // mpris:trackid
@@ -18,13 +16,6 @@ struct MprisTrack {
     std::int64_t trackNumber = 0; // xesam:trackNumber, 0 when absent
     double duration = 0.0;    // mpris:length, in seconds
     std::int64_t rating = 0;  // xesam:userRating (0..1) as 0..100
-
-    // Reads a Metadata map; values nested in it may still be marshalled.
-    static MprisTrack fromMetadata(const QVariantMap& metadata);
 };
-
-// A map carried in a variant, whether QtDBus demarshalled it already or
-// left it as a D-Bus argument.
-QVariantMap variantMap(const QVariant& value);
 
 } // namespace players

@@ -2,6 +2,9 @@
 
 #include "zintara/ScriptTable.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+
 namespace mpris_testing {
 
 MprisFixture::MprisFixture() = default;
@@ -49,23 +52,31 @@ players::MprisPlayer& MprisFixture::usePlayer(const std::string& busName)
 
 std::optional<std::string> MprisFixture::runSlot(int slot)
 {
+    player->beginPoll(testBudget());
+    return slotText(slot);
+}
+
+std::optional<std::string> MprisFixture::slotText(int slot)
+{
     auto r = m_table.at(std::size_t(slot)).execute();
     if (!r.ok() || r.value().typeCode() == 0)
         return std::nullopt;
     return r.value().stringValue();
 }
 
-std::vector<std::optional<std::string>> MprisFixture::poll()
+std::vector<std::optional<std::string>> MprisFixture::poll(const players::PollBudget& budget)
 {
-    player->beginPoll();
+    player->beginPoll(budget);
     std::vector<std::optional<std::string>> results;
     for (int slot : kPollSlots)
-        results.push_back(runSlot(slot));
+        results.push_back(slotText(slot));
     return results;
 }
 
 script::Result<script::Value> MprisFixture::run(const std::string& source)
 {
+    if (player)
+        player->beginPoll(testBudget());
     script::Script script(source, *m_apps);
     return script.execute();
 }
@@ -76,6 +87,14 @@ std::string MprisFixture::text(const std::string& source)
     if (!r.ok())
         return "error " + std::to_string(r.error().number) + ": " + r.error().message;
     return r.value().stringValue().value_or("");
+}
+
+void callService(const std::string& busName, const char* method, const QVariantList& arguments, const char* interface)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QString::fromStdString(busName), "/org/mpris/MediaPlayer2", interface, method);
+    call.setArguments(arguments);
+    QDBusConnection::sessionBus().call(call, QDBus::Block, 2000);
 }
 
 } // namespace mpris_testing

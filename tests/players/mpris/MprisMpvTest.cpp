@@ -27,7 +27,7 @@ protected:
     bool eventually(const std::function<bool()>& done)
     {
         for (int i = 0; i < 250; ++i) {
-            player->beginPoll();
+            player->beginPoll(testBudget());
             if (done())
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -128,6 +128,14 @@ TEST_F(MprisMpvTest, TheChoiceAndTheScriptToolFindMpv)
     EXPECT_EQ(status, 1);
     EXPECT_EQ(out.str(), "Test Artist\n\n");
     EXPECT_NE(err.str().find("error -1728"), std::string::npos) << err.str();
+
+    // Nothing chosen: the player that plays, not the first one on the bus
+    // (a paused one, named to come before mpv), nor an MPD server.
+    callService(startService({}, "aaazintarapaused"), "Pause");
+    options.player = "auto";
+    auto automatic = players::PlayerFactory::make(options);
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<players::PlayerDirectory>>(automatic));
+    EXPECT_EQ(std::get<0>(automatic)->player()->displayName(), "mpv");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "tools/ScriptTool.h"
 #include "zintara/ScriptTable.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -15,7 +16,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <set>
 #include <sstream>
+#include <thread>
 
 namespace mpris_testing {
 namespace {
@@ -31,15 +34,6 @@ QVariant serviceProperty(const std::string& busName, const char* property)
     get << QString("org.mpris.MediaPlayer2.Player") << QString(property);
     const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 2000);
     return reply.arguments().isEmpty() ? QVariant() : reply.arguments().first().value<QDBusVariant>().variant();
-}
-
-// Calls the service as another client would (the player changing on its own).
-void callService(const std::string& busName, const char* method, const QVariantList& arguments = {})
-{
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromStdString(busName), "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Player", method);
-    call.setArguments(arguments);
-    QDBusConnection::sessionBus().call(call, QDBus::Block, 2000);
 }
 
 double millisecondsOf(const std::function<void()>& work)
@@ -132,7 +126,7 @@ TEST_F(MprisServiceTest, PositionMovesWithTheClockWhilePlayingAndFollowsSeeks)
     const std::uint64_t calls = player->busCalls();
     clock.advance(2.5);
     EXPECT_EQ(text("player position"), "44.5");
-    player->beginPoll();
+    player->beginPoll(testBudget());
     EXPECT_EQ(text("player position"), "44.5");
     EXPECT_EQ(player->busCalls(), calls);
 
@@ -156,6 +150,17 @@ TEST_F(MprisServiceTest, PositionMovesWithTheClockWhilePlayingAndFollowsSeeks)
     EXPECT_EQ(text("set player position to 1000"), "");
     EXPECT_EQ(serviceProperty(bus, "Position").toLongLong(), 180000000);
     EXPECT_EQ(text("set player position to \"soon\"").substr(0, 10), "error -170");
+
+    // The player's Rate moves it; a Rate past all reason, on a track without
+    // a length, leaves a position that can still be shown.
+    const std::pair<const char*, const char*> rates[] = {{"2", "47.0"}, {"1e308", "42.0"}, {"inf", "44.5"}};
+    for (const auto& [rate, expected] : rates) {
+        service.stop();
+        usePlayer(startService({"--rate", rate, "--no-length"}, "zintararate"));
+        EXPECT_EQ(text("player position"), "42.0");
+        clock.advance(2.5);
+        EXPECT_EQ(text("player position"), expected) << "Rate " << rate;
+    }
 }
 
 TEST_F(MprisServiceTest, ShuffleAndRepeatAreWrittenWhereThePlayerAllows)
@@ -206,6 +211,23 @@ TEST_F(MprisServiceTest, TransportCommandsReachThePlayer)
     EXPECT_EQ(text("player state"), "stopped");
     EXPECT_EQ(text("playpause"), "");
     EXPECT_EQ(text("player state"), "playing");
+}
+
+TEST_F(MprisServiceTest, TagsThePlayerLearnsLateAreAnnouncedWhenItSaysThem)
+{
+    usePlayer(startService({"--late-tags", "2000"}));
+    int changes = 0;
+    player->setChangeListener([&] { ++changes; });
+    EXPECT_EQ(text("play track 3 of current playlist"), "");
+    // Asked at once, the player knows only the file, and says the tags
+    // right after: they are news, and they are what is read next.
+    EXPECT_EQ(text("name of current track"), "3.flac");
+    for (int i = 0; i < 100 && changes == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_GE(changes, 1);
+    EXPECT_EQ(text("name of current track"), "Third");
 }
 
 TEST_F(MprisServiceTest, OneShotScriptsSeeWhatTheCommandBeforeThemDid)
@@ -359,6 +381,66 @@ TEST_F(MprisServiceTest, APlayerThatLeavesMidPollFailsTheRestAsNotRunning)
     EXPECT_EQ(player->busCalls(), calls);
 }
 
+TEST_F(MprisServiceTest, APollWaitsOnThePlayerOnlyWithinItsBudget)
+{
+    // A player that invalidates its Metadata after every answer is read
+    // again once a poll, not by every script.
+    usePlayer(startService({"--invalidate"}));
+    EXPECT_EQ(poll()[7], "second take.ogg");
+    std::uint64_t calls = player->busCalls();
+    EXPECT_EQ(poll()[3], "First Light");
+    EXPECT_EQ(player->busCalls(), calls + 2); // its properties and the position
+
+    // A poll whose budget is spent asks the player nothing and fails.
+    calls = player->busCalls();
+    EXPECT_EQ(poll(players::PollBudget::startingNow(std::chrono::milliseconds(0))), Results(11, nullopt));
+    EXPECT_EQ(player->busCalls(), calls);
+    EXPECT_EQ(poll()[3], "First Light");
+}
+
+TEST_F(MprisServiceTest, OfALongTrackListOnlyWhatTheLineShowsIsRead)
+{
+    const std::string bus = startService({"--tracks", "1000"});
+    usePlayer(bus);
+    auto described = [&] {
+        QDBusMessage ask = QDBusMessage::createMethodCall(
+            QString::fromStdString(bus), "/org/mpris/MediaPlayer2", "org.zintara.Test", "Described");
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(ask, QDBus::Block, 2000);
+        return reply.arguments().value(0).toLongLong();
+    };
+    // The next track, for all the slots that show it, and the one after it.
+    EXPECT_EQ(poll()[7], "second take.ogg");
+    EXPECT_EQ(described(), 2);
+    EXPECT_EQ(text("name of track -1 of current playlist"), "Song 1000");
+    EXPECT_EQ(described(), 3);
+
+    // A new list: the new next track is read, nothing else.
+    callService(bus, "ReplaceList", {}, "org.zintara.Test");
+    EXPECT_EQ(poll()[10], "(0 of 0)");
+    EXPECT_EQ(described(), 5);
+    // By name, every track is read, once.
+    EXPECT_EQ(text("index of track \"Song 999\" of current playlist"), "999");
+    EXPECT_EQ(text("index of track \"Song 17\" of current playlist"), "17");
+    EXPECT_EQ(described(), 5 + 998);
+}
+
+TEST_F(MprisServiceTest, APlayerWhoseNameKeepsChangingOwnerIsReadSafely)
+{
+    // The name goes to another connection every 2 ms, so the link learns of
+    // a new owner between resolving a track and reading it. Titles long
+    // enough to be kept apart from the track show a read of a track freed.
+    const std::string more = ", a title long enough to be kept apart";
+    usePlayer(startService({"--churn", "2", "--title-suffix", more}));
+    const std::set<std::optional<std::string>> names{nullopt, "First Light" + more, "second take.ogg", "Third" + more};
+    for (int round = 0; round < 150; ++round) {
+        const Results results = poll();
+        EXPECT_TRUE(names.count(results[3])) << *results[3];
+        EXPECT_TRUE(names.count(results[7])) << *results[7];
+        const std::string third = text("name of track 3 of current playlist");
+        EXPECT_TRUE(third == "Third" + more || third.rfind("error ", 0) == 0) << third;
+    }
+}
+
 TEST_F(MprisServiceTest, ListsThePlayersOnTheBusFromWhatTheBusSignals)
 {
     const std::string bus = startService();
@@ -397,6 +479,13 @@ TEST_F(MprisServiceTest, ListsThePlayersOnTheBusFromWhatTheBusSignals)
     seen = list();
     EXPECT_EQ(directory.calls(), calls);
     EXPECT_EQ(seen.size(), 2u);
+
+    // Back under a new owner, it is still not waited for.
+    ASSERT_TRUE(hung.start({MPRIS_TEST_SERVICE, "--name", "zintarahung", "--hang"}));
+    ASSERT_TRUE(waitForBusName("org.mpris.MediaPlayer2.zintarahung", true));
+    ms = millisecondsOf([&] { seen = list(); });
+    EXPECT_LT(ms, 100.0);
+    EXPECT_EQ(seen.size(), 3u);
 }
 
 } // namespace
