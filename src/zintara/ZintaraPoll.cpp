@@ -58,12 +58,20 @@ void Zintara::timerFire(void*)
 
     m_playerShownRunning = appIsRunning(kPlayerName);
     if (!m_playerShownRunning) {
-        if (quitTunes)
+        // A player that is there but turns Zintara away (a refused password)
+        // says so in place of the line, and is not launched a second time.
+        const std::string refusal = m_player ? m_player->refusal() : std::string();
+        if (quitTunes) {
             quitTunes->setTitle("Launch " + playerName);
+            quitTunes->setEnabled(refusal.empty());
+        }
         if (quitBoth)
             quitBoth->setEnabled(false);
         if (tunesView) {
-            if (trackPrefs[kClearPaused]) {
+            if (!refusal.empty()) {
+                tunesView->displayStaticTag = false;
+                tunesView->setDisplayString("(" + refusal + ")");
+            } else if (trackPrefs[kClearPaused]) {
                 tunesView->displayStaticTag = true;
                 tunesView->setDisplayString("");
             } else {
@@ -76,8 +84,10 @@ void Zintara::timerFire(void*)
 
     if (quitBoth)
         quitBoth->setEnabled(true);
-    if (quitTunes)
+    if (quitTunes) {
         quitTunes->setTitle("Quit " + playerName);
+        quitTunes->setEnabled(true);
+    }
 
     setTrackRating(script::intValue(runScript(kSlotRating)));
     const float position = script::floatValue(runScript(kSlotPosition));
