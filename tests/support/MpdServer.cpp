@@ -1,5 +1,7 @@
 #include "support/MpdServer.h"
 
+#include "support/MpdRequests.h"
+
 #include <mpd/client.h>
 
 #include <arpa/inet.h>
@@ -297,35 +299,8 @@ void FakeMpd::converse(int fd)
     const std::string greeting = "OK MPD 0.23.5\n";
     if (::send(fd, greeting.data(), greeting.size(), MSG_NOSIGNAL) != ssize_t(greeting.size()))
         return;
-    std::string input;
-    std::vector<std::string> commands;
-    bool inList = false;
-    while (!m_stopping) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 10) <= 0)
-            continue;
-        char buffer[4096];
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            return;
-        input.append(buffer, std::size_t(n));
-        for (std::size_t end; (end = input.find('\n')) != std::string::npos;) {
-            const std::string line = input.substr(0, end);
-            input.erase(0, end + 1);
-            if (line == "command_list_ok_begin" || line == "command_list_begin") {
-                inList = true;
-                continue;
-            }
-            if (line != "command_list_end")
-                commands.push_back(line);
-            if (inList && line != "command_list_end")
-                continue;
-            inList = false;
-            if (!sendSlowly(fd, answer(commands)))
-                return;
-            commands.clear();
-        }
-    }
+    readMpdRequests(fd, [this] { return !m_stopping; },
+                    [&](const std::vector<std::string>& commands) { return sendSlowly(fd, answer(commands)); });
 }
 
 void FakeMpd::serve()
