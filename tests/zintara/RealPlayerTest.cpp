@@ -231,9 +231,13 @@ TEST_F(RealPlayerTest, AServerThatRefusesThePasswordSaysSoAndIsNotLaunched)
         controller->initScripts();
     };
 
-    // Chosen by name: the strip says what the server said, and the menu
-    // offers no launch, which would start a second server.
+    // Chosen by name: neither the launch window nor the menu offers to
+    // launch it, which would start a second server, and the strip says what
+    // the server said.
     prepare("mpd:wrong@" + locked.address());
+    kit::UserDefaults::standardUserDefaults().setBool(false, "showWelcome");
+    controller->applicationDidFinishLaunching();
+    EXPECT_TRUE(modalTitles.empty());
     controller->timerFire(nullptr);
     EXPECT_EQ(line(), "(MPD refused the password (incorrect password))");
     EXPECT_FALSE(controller->quitTunes->isEnabled());
