@@ -3,6 +3,7 @@
 #include "kit/Workspace.h"
 
 #include <algorithm>
+#include <iostream>
 
 namespace players {
 
@@ -66,6 +67,10 @@ void AutoPlayer::beginPoll(const PollBudget& budget)
         m_mpd->beginPoll(budget);
         if (m_mpd->isRunning())
             chosen = m_mpd.get();
+        const std::string refusal = chosen ? std::string() : m_mpd->refusal();
+        if (!refusal.empty() && refusal != m_reportedRefusal)
+            std::cerr << "zintara: passing over the MPD server: " << refusal << '\n';
+        m_reportedRefusal = refusal;
     }
     for (std::size_t i = 0; !chosen && i < onBus.size(); ++i)
         chosen = busPlayer(onBus[i].busName);

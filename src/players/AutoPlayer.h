@@ -15,7 +15,9 @@ namespace players {
 // a media player on the session bus that is playing; else the MPD server
 // when it answers; else the first media player on the bus; else the
 // built-in player. The scripts see one application throughout; between
-// polls it may stand for another player.
+// polls it may stand for another player. An MPD server that turns Zintara
+// away (a refused password) is passed over, with one line on standard
+// error each time its refusal changes.
 class AutoPlayer : public Player {
 public:
     // A media player on the session bus, as the choice needs it.
@@ -43,6 +45,7 @@ public:
     bool isRunning() const override { return m_current->isRunning(); }
     void launch() override { m_current->launch(); }
     std::string launchProblem() const override { return m_current->launchProblem(); }
+    std::string refusal() const override { return m_current->refusal(); }
     bool launchApplication() override { return m_current->launchApplication(); }
     using Player::beginPoll;
     void beginPoll(const PollBudget& budget) override;
@@ -72,6 +75,7 @@ private:
     Sources m_sources;
     std::map<std::string, std::unique_ptr<Player>> m_busPlayers;
     Player* m_current;
+    std::string m_reportedRefusal;
 };
 
 } // namespace players

@@ -35,6 +35,11 @@ public:
         return isRunning();
     }
 
+    // Why a player that is there turns Zintara away (a refused password),
+    // in words for the user; empty when it lets Zintara in or is not there.
+    // Launching such a player would start a second one.
+    virtual std::string refusal() const { return {}; }
+
     // True for a player that registers itself in the workspace under its
     // script name (the built-in one); the directory registers the others.
     virtual bool registersWithWorkspace() const { return false; }

@@ -14,12 +14,17 @@ Zintara::Zintara(const script::ApplicationDirectory& apps)
     : m_apps(apps)
     , m_player(dynamic_cast<players::Player*>(apps.find(kPlayerName)))
 {
+    listenToPlayer();
 }
 
 Zintara::~Zintara()
 {
     if (timer)
         timer->invalidate();
+    if (m_pollSoon)
+        m_pollSoon->invalidate();
+    if (m_player)
+        m_player->setChangeListener(nullptr);
     if (tunesMenu)
         tunesMenu->statusBar()->removeStatusItem(tunesMenu);
 }

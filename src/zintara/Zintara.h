@@ -99,6 +99,9 @@ public:
     // The player's name as its user knows it ("MPD", a media player's own
     // name); the built-in player keeps kPlayerName.
     std::string playerDisplayName() const;
+    // Polls again shortly when the player makes a change known by itself
+    // (a new track's tags come after the answer to "next track").
+    void listenToPlayer();
 
     // Preferences.
     void showPrefsWnd();
@@ -130,6 +133,7 @@ public:
     kit::Window* launchWnd = nullptr;
     kit::Menu* dropDownMenu = nullptr;
     std::shared_ptr<kit::Timer> timer;
+    std::shared_ptr<kit::Timer> m_pollSoon; // one poll asked for by the player's news
     std::array<const char*, kScriptCount> scripts{};
     std::array<std::unique_ptr<script::Script>, kScriptCount> compiledScripts;
     bool hasFinishedLaunching = false;

@@ -40,7 +40,9 @@ void Zintara::applicationDidFinishLaunching()
             defaults.setBool(false, "showWelcome");
     }
 
-    if (!appIsRunning(kPlayerName)) {
+    // A player that is there but turns Zintara away is not offered for
+    // launching: the strip says what is wrong instead.
+    if (!appIsRunning(kPlayerName) && (!m_player || m_player->refusal().empty())) {
         if (!defaults.objectForKey("launchiTunes")) {
             if (launchWnd) {
                 launchWnd->nameInTexts(kPlayerName, playerDisplayName());

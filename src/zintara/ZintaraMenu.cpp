@@ -6,6 +6,7 @@
 #include "kit/Menu.h"
 #include "kit/MenuItem.h"
 #include "kit/UserDefaults.h"
+#include "players/Player.h"
 #include "zintara/Tags.h"
 #include "zintara/ScriptTable.h"
 
@@ -33,6 +34,10 @@ void Zintara::menuSelect(kit::MenuItem* sender)
         return;
     kit::Application& app = kit::Application::sharedApplication();
     const int tag = sender->tag();
+    // A command waits on the player within a budget of its own, not what is
+    // left of the last poll's.
+    if (m_player && tag != kTagPreferences && tag != kTagQuit && tag != kTagResetPreferences)
+        m_player->beginPoll();
     switch (tag) {
     case kTagPreferences:
         showPrefsWnd();

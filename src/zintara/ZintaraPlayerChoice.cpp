@@ -95,6 +95,7 @@ void Zintara::switchPlayer(const std::string& choice)
     // compiled again against the new one before any of them runs.
     m_switchDirectory->setPlayer(std::move(std::get<std::unique_ptr<players::Player>>(made)));
     m_player = m_switchDirectory->player();
+    listenToPlayer();
     m_playerOptions->player = choice;
     if (compiledScripts[0])
         initScripts();

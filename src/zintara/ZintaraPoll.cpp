@@ -5,6 +5,7 @@
 #include "kit/Menu.h"
 #include "kit/MenuItem.h"
 #include "kit/StringDrawing.h"
+#include "kit/Timer.h"
 #include "kit/Window.h"
 #include "players/Player.h"
 #include "script/TextNumbers.h"
@@ -19,6 +20,9 @@ using namespace zintara;
 namespace {
 constexpr const char* kNextHeader = "    NEXT: ";
 constexpr const char* kSeparator = " - ";
+// How soon the player's own news of a change is followed by a poll, in
+// seconds: its burst of signals for one change is then in.
+constexpr double kPollSoonDelay = 0.1;
 
 // trackPrefs indices.
 enum Pref : int { kCurTitle, kCurArtist, kCurAlbum, kCurTrack, kNextTitlePref, kNextArtistPref, kNextAlbumPref,
@@ -59,6 +63,25 @@ std::string Zintara::playerDisplayName() const
     return m_player ? m_player->displayName() : kPlayerName;
 }
 
+void Zintara::listenToPlayer()
+{
+    if (!m_player)
+        return;
+    // The news may come in the middle of a poll, and a player may send it
+    // without end: it only asks for one poll a little later, however often.
+    m_player->setChangeListener([this] {
+        if (m_pollSoon)
+            return;
+        m_pollSoon = kit::Timer::scheduledTimerWithTimeInterval(
+            kPollSoonDelay, [this](kit::Timer&) {
+                m_pollSoon.reset();
+                if (timer) // polls have begun
+                    timerFire(nullptr);
+            },
+            false);
+    });
+}
+
 void Zintara::timerFire(void*)
 {
     struct AfterPoll {
@@ -76,12 +99,20 @@ void Zintara::timerFire(void*)
 
     m_playerShownRunning = appIsRunning(kPlayerName);
     if (!m_playerShownRunning) {
-        if (quitTunes)
+        // A player that is there but turns Zintara away (a refused password)
+        // says so in place of the line, and is not launched a second time.
+        const std::string refusal = m_player ? m_player->refusal() : std::string();
+        if (quitTunes) {
             quitTunes->setTitle("Launch " + playerName);
+            quitTunes->setEnabled(refusal.empty());
+        }
         if (quitBoth)
             quitBoth->setEnabled(false);
         if (tunesView) {
-            if (trackPrefs[kClearPaused]) {
+            if (!refusal.empty()) {
+                tunesView->displayStaticTag = false;
+                tunesView->setDisplayString("(" + refusal + ")");
+            } else if (trackPrefs[kClearPaused]) {
                 tunesView->displayStaticTag = true;
                 tunesView->setDisplayString("");
             } else {
@@ -94,8 +125,10 @@ void Zintara::timerFire(void*)
 
     if (quitBoth)
         quitBoth->setEnabled(true);
-    if (quitTunes)
+    if (quitTunes) {
         quitTunes->setTitle("Quit " + playerName);
+        quitTunes->setEnabled(true);
+    }
 
     setTrackRating(script::intValue(runScript(kSlotRating)));
     const float position = script::floatValue(runScript(kSlotPosition));

@@ -3,6 +3,7 @@
 
 #include "kit/Menu.h"
 #include "kit/MenuItem.h"
+#include "players/Player.h"
 #include "script/Script.h"
 #include "zintara/ScriptTable.h"
 
@@ -21,6 +22,8 @@ void Zintara::ratingMenu(kit::MenuItem* sender)
     if (tag < 0 || tag >= kRatingItems)
         return;
     setTrackRating(tag * kRatingStep);
+    if (m_player)
+        m_player->beginPoll(); // a budget of its own, as for every command
     // Compiled afresh each time: a rating is chosen rarely.
     script::Script ratingScript(zintara::kRatingSources[tag], m_apps);
     ratingScript.compile();

@@ -13,7 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 
 namespace players {
 namespace {
@@ -117,15 +120,17 @@ protected:
     virtual std::string password() const { return ""; }
 
     // A server that just started playing may take a while to answer on a
-    // busy machine; the bound itself is tested against a silent peer.
+    // busy machine; the bounds themselves are tested against peers that
+    // misbehave, with the real budget and timeout.
     void install(const std::string& address, unsigned timeoutMs = 3000)
     {
         directory = std::make_unique<PlayerDirectory>();
         auto owned = std::make_unique<MpdPlayer>("iTunes", MpdAddress::parse(address).value(), timeoutMs);
         player = owned.get();
         directory->setPlayer(std::move(owned));
-        player->beginPoll();
+        begin();
     }
+    void begin() { player->beginPoll(PollBudget::startingNow(std::chrono::seconds(10))); }
 
     // Runs one script against the directory, as a poll runs each of its.
     script::Result<Value> run(const std::string& source)
@@ -185,9 +190,10 @@ protected:
 
     // The eleven scripts of one poll of the marquee, as far as they ask the
     // player: current and next track, their numbers, modes, progress, rating.
-    void poll()
+    void poll() { poll(PollBudget::startingNow(std::chrono::seconds(10))); }
+    void poll(const PollBudget& budget)
     {
-        player->beginPoll();
+        player->beginPoll(budget);
         for (const char* body : {
                  "return name of current track", "return artist of current track", "return album of current track",
                  "if player state is playing then\nset s to \"N\"\nelse\nset s to \"Y\"\nend if\n"
@@ -212,7 +218,7 @@ TEST_F(MpdPlayerTest, ReadsTheCurrentSongAndTheQueue)
 {
     ASSERT_TRUE(mpd_run_play_pos(server.control(), 1));
     ASSERT_TRUE(mpd_run_pause(server.control(), true));
-    player->beginPoll();
+    begin();
 
     EXPECT_EQ(text("return player state"), "paused");
     EXPECT_EQ(text("return name of current track"), "Beta Song");
@@ -229,6 +235,24 @@ TEST_F(MpdPlayerTest, ReadsTheCurrentSongAndTheQueue)
     EXPECT_EQ(text("return name of track -1 of current playlist"), "untagged take");
     EXPECT_EQ(text("return index of track \"Gamma Song\" of current playlist"), "3");
     EXPECT_EQ(text("return name of current playlist"), "Queue");
+
+    // The current track as an object names the song playing now.
+    auto object = tell("return current track");
+    ASSERT_TRUE(object);
+    ASSERT_EQ(object.value().type(), Value::Type::Object);
+    ASSERT_EQ(object.value().asObject().path.size(), 2u);
+    EXPECT_EQ(object.value().asObject().path.back().index, 2);
+    ASSERT_TRUE(mpd_run_next(server.control()));
+    begin();
+    object = tell("return current track");
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object.value().asObject().path.back().index, 3);
+
+    // Queue entries read once are not kept past a change of the queue.
+    EXPECT_EQ(text("return name of track 1 of current playlist"), "Alpha Song");
+    ASSERT_TRUE(mpd_run_move(server.control(), 3, 0));
+    begin();
+    EXPECT_EQ(text("return name of track 1 of current playlist"), "untagged take");
 
     auto past = tell("return name of track 5 of current playlist");
     ASSERT_FALSE(past);
@@ -248,6 +272,15 @@ TEST_F(MpdPlayerTest, WithoutACurrentSongTheCurrentTrackIsAnError)
     EXPECT_EQ(current.error().number, errc::CantGet);
     // The guarded scripts of a poll just come back empty-handed, no crash.
     EXPECT_FALSE(guarded("return name of current track"));
+
+    // A stopped server keeps its place in the queue, but like the built-in
+    // player (and mpc) it has no current track then.
+    ASSERT_TRUE(mpd_run_play_pos(server.control(), 1));
+    ASSERT_TRUE(mpd_run_stop(server.control()));
+    ASSERT_EQ(currentPosition(), 1);
+    begin();
+    EXPECT_EQ(text("return player state"), "stopped");
+    EXPECT_FALSE(tell("return name of current track"));
 }
 
 TEST_F(MpdPlayerTest, ShuffleAndSongRepeatMapToRandomRepeatAndSingle)
@@ -274,9 +307,15 @@ TEST_F(MpdPlayerTest, ShuffleAndSongRepeatMapToRandomRepeatAndSingle)
     EXPECT_EQ(modes(), "---");
     EXPECT_EQ(text("return song repeat of current playlist"), "off");
 
+    // From one straight to off: single goes too, or MPD would stop after
+    // the current song.
+    ASSERT_TRUE(tell("set song repeat of current playlist to one"));
+    ASSERT_TRUE(tell("set song repeat of current playlist to off"));
+    EXPECT_EQ(modes(), "---");
+
     // Single without repeat still reads as off.
     mpd_run_single(server.control(), true);
-    player->beginPoll();
+    begin();
     EXPECT_EQ(text("return song repeat of current playlist"), "off");
 
     EXPECT_EQ(tell("set song repeat of current playlist to 3").error().number, errc::CantMakeType);
@@ -308,7 +347,7 @@ TEST_F(MpdPlayerTest, TransportCommandsDriveTheServer)
     // Quitting stops playback; the shared server keeps running.
     ASSERT_TRUE(tell("quit"));
     EXPECT_EQ(state(), MPD_STATE_STOP);
-    player->beginPoll();
+    begin();
     EXPECT_TRUE(player->isRunning());
     EXPECT_EQ(player->displayName(), "MPD");
 }
@@ -316,7 +355,7 @@ TEST_F(MpdPlayerTest, TransportCommandsDriveTheServer)
 TEST_F(MpdPlayerTest, RatingIsTheStickerScaledByTen)
 {
     ASSERT_TRUE(mpd_run_play_pos(server.control(), 0));
-    player->beginPoll();
+    begin();
     EXPECT_EQ(text("return rating of current track"), "0");
 
     ASSERT_EQ(text("set rating of current track to 84"), "<no text>");
@@ -328,10 +367,14 @@ TEST_F(MpdPlayerTest, RatingIsTheStickerScaledByTen)
     ASSERT_TRUE(tell("set rating of current track to 250"));
     EXPECT_EQ(sticker("01 Alpha.flac"), "10");
 
-    // A rating set behind the program's back shows at the next poll.
+    // A rating set behind the program's back shows at the next poll, one
+    // out of range as the nearest in range.
     mpd_run_sticker_set(server.control(), "song", "01 Alpha.flac", "rating", "3");
-    player->beginPoll();
+    begin();
     EXPECT_EQ(text("return rating of current track"), "30");
+    mpd_run_sticker_set(server.control(), "song", "01 Alpha.flac", "rating", "30");
+    begin();
+    EXPECT_EQ(text("return rating of current track"), "100");
 }
 
 class MpdWithPasswordTest : public MpdPlayerTest {
@@ -342,12 +385,29 @@ protected:
 TEST_F(MpdWithPasswordTest, APasswordInTheAddressOrInMpdHostOpensTheServer)
 {
     ASSERT_TRUE(mpd_run_play_pos(server.control(), 2));
-    // Without it the server answers nothing a poll needs.
-    player->beginPoll();
-    EXPECT_FALSE(player->isRunning());
+    std::vector<std::string> launched;
+    kit::Task::setLauncher([&](const std::string& path, const std::vector<std::string>&) {
+        launched.push_back(path);
+        return true;
+    });
+    // Without it, or with a wrong one, the server answers nothing a poll
+    // needs; it is there, so it is not launched again, and the scripts'
+    // error says what is wrong.
+    for (const std::string& address : {server.address(), "wrong@" + server.address()}) {
+        install(address);
+        EXPECT_FALSE(player->isRunning());
+        EXPECT_EQ(player->refusal(), address == server.address() ? "MPD wants a password"
+                                                                 : "MPD refused the password (incorrect password)");
+        EXPECT_FALSE(player->launchApplication());
+        EXPECT_NE(player->launchProblem().find(player->refusal()), std::string::npos);
+        EXPECT_EQ(text("return name of current track"), "error -600: " + player->refusal());
+    }
+    EXPECT_TRUE(launched.empty());
+    kit::Task::setLauncher(nullptr);
 
     install("s3cret@" + server.address());
     EXPECT_EQ(text("return name of current track"), "Gamma Song");
+    EXPECT_EQ(player->refusal(), "");
 
     setenv("MPD_HOST", "s3cret@127.0.0.1", 1);
     setenv("MPD_PORT", std::to_string(server.port()).c_str(), 1);
@@ -365,7 +425,7 @@ protected:
 TEST_F(MpdWithoutStickersTest, RatingIsAnErrorTheRestStillWorks)
 {
     ASSERT_TRUE(mpd_run_play_pos(server.control(), 0));
-    player->beginPoll();
+    begin();
     EXPECT_FALSE(tell("return rating of current track"));
     EXPECT_FALSE(tell("set rating of current track to 60"));
     poll();
@@ -404,7 +464,7 @@ TEST_F(MpdPlayerTest, ServerInTheWorkspaceWhileItAnswers)
     EXPECT_TRUE(guarded("return 1").value() == Value::integer(1));
     EXPECT_TRUE(kit::Workspace::sharedWorkspace().application("iTunes"));
     server.stop();
-    player->beginPoll();
+    begin();
     auto gone = guarded("return 1");
     ASSERT_TRUE(gone);
     EXPECT_TRUE(gone.value().isMissing());
@@ -413,7 +473,7 @@ TEST_F(MpdPlayerTest, ServerInTheWorkspaceWhileItAnswers)
 TEST_F(MpdPlayerTest, AServerThatGoesAwayMidPollFailsTheRestAsNotRunning)
 {
     ASSERT_TRUE(mpd_run_play_pos(server.control(), 0));
-    player->beginPoll();
+    begin();
     EXPECT_EQ(text("return name of current track"), "Alpha Song");
     // The snapshot of this poll has been read; a command reaches the server.
     server.stop();
@@ -422,7 +482,7 @@ TEST_F(MpdPlayerTest, AServerThatGoesAwayMidPollFailsTheRestAsNotRunning)
     EXPECT_EQ(next.error().number, errc::AppNotRunning);
     auto name = guarded("return name of track 2 of current playlist");
     EXPECT_TRUE(!name || name.value().isMissing());
-    player->beginPoll();
+    begin();
     EXPECT_FALSE(player->isRunning());
 }
 
@@ -433,7 +493,7 @@ TEST_F(MpdPlayerTest, ReconnectsAfterTheServerRestarts)
     std::string error;
     ASSERT_TRUE(server.restart(&error)) << error;
     ASSERT_TRUE(mpd_run_play_pos(server.control(), 0));
-    player->beginPoll();
+    begin();
     EXPECT_EQ(text("return name of current track"), "Alpha Song");
 }
 
@@ -447,7 +507,7 @@ TEST_F(MpdPlayerTest, AServerThatNeverAnswersCostsOneBoundedWaitPerPoll)
         const long before = player->roundTrips();
         // Wall time on the real clock, as an upper bound only.
         const auto start = std::chrono::steady_clock::now();
-        poll();
+        poll(PollBudget::startingNow());
         const auto elapsed = std::chrono::steady_clock::now() - start;
         EXPECT_LT(elapsed, std::chrono::milliseconds(250));
         // One attempt per poll, then nothing until the next.
@@ -456,6 +516,128 @@ TEST_F(MpdPlayerTest, AServerThatNeverAnswersCostsOneBoundedWaitPerPoll)
     }
     auto r = tell("return name of current track");
     ASSERT_FALSE(r);
+}
+
+TEST_F(MpdPlayerTest, EachPollEndsWithinItsBudgetWhateverThePeerDoes)
+{
+    using Mode = testing_support::FakeMpd::Mode;
+    for (const Mode mode : {Mode::Stall, Mode::HalfAnswer, Mode::Slow, Mode::Drip, Mode::Flood, Mode::Garbage}) {
+        SCOPED_TRACE(int(mode));
+        testing_support::FakeMpd peer(mode);
+        // A per-question limit as long as the client library's own: the
+        // poll's budget alone has to end the wait.
+        install(peer.address(), 1000);
+        for (int round = 0; round < 3; ++round) {
+            // Wall time on the real clock, as an upper bound only.
+            const auto start = std::chrono::steady_clock::now();
+            poll(PollBudget::startingNow());
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+        }
+        // A command has a budget of its own, and keeps to it too.
+        const auto start = std::chrono::steady_clock::now();
+        player->beginPoll();
+        tell("next track");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+        // A slow server that answers within the budget is still read: the
+        // next poll asks for what the last one missed along with the status.
+        if (mode == Mode::Slow) {
+            bool read = false;
+            for (int round = 0; round < 3 && !read; ++round) {
+                player->beginPoll();
+                read = text("return name of current track") == "Fake One";
+            }
+            EXPECT_TRUE(read);
+        }
+    }
+}
+
+TEST_F(MpdPlayerTest, NumbersAndTextsFromTheServerAreKeptInBounds)
+{
+    using testing_support::FakeMpd;
+    {
+        // A current song far past the queue's end is none; a position past
+        // the song's end is its end.
+        std::string status = FakeMpd::defaultStatus();
+        status.replace(status.find("song: 0"), 7, "song: 2147483647");
+        status.replace(status.find("elapsed: 10.000"), 15, "elapsed: 2147483.647");
+        FakeMpd peer(FakeMpd::Mode::Whole, status);
+        install(peer.address());
+        EXPECT_EQ(text("return name of current track"), "Fake One");
+        EXPECT_EQ(text("return (player position) / (duration of current track)"), "1.0");
+        std::string song = FakeMpd::defaultSong();
+        song.replace(song.find("Pos: 0"), 6, "Pos: 2147483647");
+        FakeMpd far(FakeMpd::Mode::Whole, status, song);
+        install(far.address());
+        EXPECT_FALSE(tell("return name of current track"));
+        EXPECT_FALSE(tell("return name of track ((get index of current track) + 1) of current playlist"));
+    }
+    {
+        // A song with 40,000 tags and a title of 10,000 combining marks is
+        // read, and quickly.
+        std::string title = "A";
+        for (int i = 0; i < 10000; ++i)
+            title += "\xcc\x81";
+        std::string song = "file: many.flac\nTitle: " + title + "\n";
+        for (int i = 0; i < 40000; ++i)
+            song += "Artist: Artist " + std::to_string(i) + "\n";
+        song += "Pos: 0\n";
+        FakeMpd peer(FakeMpd::Mode::Whole, FakeMpd::defaultStatus(), song);
+        install(peer.address(), MpdConnection::kDefaultTimeoutMs);
+        const auto start = std::chrono::steady_clock::now();
+        poll(PollBudget::startingNow());
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+        EXPECT_TRUE(text("return name of current track") == title); // not printed: 20 kB
+        EXPECT_EQ(text("return artist of current track"), "Artist 0");
+    }
+}
+
+TEST_F(MpdPlayerTest, AHostNameIsLookedUpWithinTheBudgetAndItsLastAddressKept)
+{
+    // A name service the test holds up at will.
+    struct NameService {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool answering = false;
+        unsigned port = 0;
+    };
+    auto service = std::make_shared<NameService>();
+    service->port = server.port();
+    auto hold = [service](bool answering) {
+        std::lock_guard<std::mutex> lock(service->mutex);
+        service->answering = answering;
+        service->changed.notify_all();
+    };
+    install("music.test:" + std::to_string(server.port()), MpdConnection::kDefaultTimeoutMs);
+    player->setResolver([service](const std::string& host, unsigned port) {
+        std::unique_lock<std::mutex> lock(service->mutex);
+        service->changed.wait(lock, [&] { return service->answering; });
+        EXPECT_EQ(host, "music.test");
+        return MpdConnection::systemResolver("127.0.0.1", port);
+    });
+    ASSERT_TRUE(mpd_run_play_pos(server.control(), 0));
+
+    // While the name service is silent the poll ends on time, and the
+    // player is not there.
+    for (int round = 0; round < 2; ++round) {
+        const auto start = std::chrono::steady_clock::now();
+        poll(PollBudget::startingNow());
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
+        EXPECT_FALSE(player->isRunning());
+    }
+    // Its answer is picked up by a later poll.
+    hold(true);
+    begin();
+    EXPECT_EQ(text("return name of current track"), "Alpha Song");
+
+    // Silent again: the connection that drops is made again to the address
+    // the name had last.
+    hold(false);
+    std::string error;
+    ASSERT_TRUE(server.restart(&error)) << error;
+    ASSERT_TRUE(mpd_run_play_pos(server.control(), 1));
+    player->beginPoll();
+    EXPECT_EQ(text("return name of current track"), "Beta Song");
+    hold(true);
 }
 
 TEST_F(MpdPlayerTest, LaunchStartsTheUsersServerOnlyWhenAsked)

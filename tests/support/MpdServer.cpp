@@ -1,10 +1,13 @@
 #include "support/MpdServer.h"
 
+#include "support/MpdRequests.h"
+
 #include <mpd/client.h>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -195,6 +198,130 @@ SilentPeer::~SilentPeer()
 {
     if (m_socket >= 0)
         close(m_socket);
+}
+
+FakeMpd::FakeMpd(Mode mode, std::string status, std::string song)
+    : m_mode(mode)
+    , m_status(std::move(status))
+    , m_song(std::move(song))
+{
+    m_socket = listeningSocket(&m_port);
+    if (m_socket >= 0)
+        m_thread = std::thread([this] { serve(); });
+}
+
+FakeMpd::~FakeMpd()
+{
+    m_stopping = true;
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_socket >= 0)
+        close(m_socket);
+}
+
+std::string FakeMpd::defaultStatus()
+{
+    return "volume: 50\nrepeat: 0\nrandom: 0\nsingle: 0\nconsume: 0\nplaylist: 7\nplaylistlength: 3\n"
+           "state: play\nsong: 0\nsongid: 1\nelapsed: 10.000\nduration: 100.000\nnextsong: 1\n";
+}
+
+std::string FakeMpd::defaultSong()
+{
+    return "file: fake/one.flac\nTitle: Fake One\nArtist: Fake Artist\nAlbum: Fake Album\nTrack: 1\n"
+           "duration: 100.000\nPos: 0\nId: 1\n";
+}
+
+std::string FakeMpd::answer(const std::vector<std::string>& commands) const
+{
+    std::string text;
+    for (const std::string& command : commands) {
+        if (command == "status")
+            text += m_status;
+        else if (command == "currentsong" || command.rfind("playlistinfo", 0) == 0)
+            text += m_song;
+        if (commands.size() > 1)
+            text += "list_OK\n";
+    }
+    return text + "OK\n";
+}
+
+// Sends `text` as the mode says; false once the peer is stopping or the
+// client left.
+bool FakeMpd::sendSlowly(int fd, const std::string& text)
+{
+    auto pause = [&](int ms) {
+        for (int waited = 0; waited < ms && !m_stopping; waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return !m_stopping;
+    };
+    auto write = [&](const std::string& part) {
+        return ::send(fd, part.data(), part.size(), MSG_NOSIGNAL) == ssize_t(part.size());
+    };
+    switch (m_mode) {
+    case Mode::Whole:
+        return write(text);
+    case Mode::Stall:
+        return pause(1 << 30);
+    case Mode::HalfAnswer:
+        return write(text.substr(0, text.size() / 2)) && pause(1 << 30);
+    case Mode::Slow:
+        return pause(150) && write(text);
+    case Mode::Drip:
+        for (std::size_t from = 0; from < text.size();) {
+            const std::size_t end = text.find('\n', from) + 1;
+            if (!pause(900) || !write(text.substr(from, end - from)))
+                return false;
+            from = end;
+        }
+        return true;
+    case Mode::Flood: {
+        const std::string lines = [] {
+            std::string many = "file: flood.flac\n";
+            for (int i = 0; i < 1000; ++i)
+                many += "Title: more and more\n";
+            return many;
+        }();
+        while (!m_stopping) {
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, 10) > 0 && !write(lines))
+                return false;
+        }
+        return false;
+    }
+    case Mode::Garbage:
+        return write(std::string("\x01\xff\0 no protocol\n", 16)) && pause(1 << 30);
+    }
+    return false;
+}
+
+void FakeMpd::converse(int fd)
+{
+    const std::string greeting = "OK MPD 0.23.5\n";
+    if (::send(fd, greeting.data(), greeting.size(), MSG_NOSIGNAL) != ssize_t(greeting.size()))
+        return;
+    readMpdRequests(fd, [this] { return !m_stopping; },
+                    [&](const std::vector<std::string>& commands) { return sendSlowly(fd, answer(commands)); });
+}
+
+void FakeMpd::serve()
+{
+    std::vector<std::thread> clients;
+    while (!m_stopping) {
+        pollfd p{m_socket, POLLIN, 0};
+        if (::poll(&p, 1, 10) <= 0)
+            continue;
+        const int fd = accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // Each client on its own thread, as a server takes a new client
+        // while an old one is still being answered.
+        clients.emplace_back([this, fd] {
+            converse(fd);
+            close(fd);
+        });
+    }
+    for (std::thread& client : clients)
+        client.join();
 }
 
 } // namespace testing_support

@@ -4,7 +4,9 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct mpd_connection;
@@ -65,6 +67,47 @@ public:
 private:
     int m_socket = -1;
     unsigned m_port = 0;
+};
+
+// A peer on 127.0.0.1 that greets like MPD and then answers badly, on a
+// thread of its own until it is destroyed. Its answers are what `status`
+// and `song` say (the status's lines; the current song's, also given for
+// any queue entry asked for), sent as `mode` says.
+class FakeMpd {
+public:
+    enum class Mode {
+        Whole,      // each answer at once
+        Stall,      // greets, then never answers
+        HalfAnswer, // the first half of each answer, then nothing
+        Slow,       // each answer whole, 150 ms late
+        Drip,       // each answer one line every 0.9 s
+        Flood,      // tag lines at full speed, never ending
+        Garbage,    // bytes that are no protocol
+    };
+    explicit FakeMpd(Mode mode, std::string status = defaultStatus(), std::string song = defaultSong());
+    ~FakeMpd();
+    FakeMpd(const FakeMpd&) = delete;
+    FakeMpd& operator=(const FakeMpd&) = delete;
+
+    unsigned port() const { return m_port; }
+    std::string address() const { return "127.0.0.1:" + std::to_string(m_port); }
+    // Playing the first of three songs, 10 s in.
+    static std::string defaultStatus();
+    static std::string defaultSong();
+
+private:
+    void serve();
+    void converse(int fd);
+    bool sendSlowly(int fd, const std::string& text);
+    std::string answer(const std::vector<std::string>& commands) const;
+
+    Mode m_mode;
+    std::string m_status;
+    std::string m_song;
+    int m_socket = -1;
+    unsigned m_port = 0;
+    std::atomic<bool> m_stopping{false};
+    std::thread m_thread;
 };
 
 // A port on 127.0.0.1 that nothing listened on a moment ago.

@@ -7,6 +7,7 @@
 #include "kit/MenuItem.h"
 #include "kit/StringDrawing.h"
 #include "kit/UserDefaults.h"
+#include "players/DemoLibrary.h"
 #include "zintara/TunesView.h"
 
 #include <QFont>
@@ -226,4 +227,42 @@ TEST_F(PollTest, TrayIconNamesThePlayingTrackAndOffersTheMenu)
     controller->timerFire(nullptr);
     EXPECT_EQ(kit::DockIcon::shared().toolTip(), "(iTunes is not running)");
     kit::DockIcon::shared().resetForTesting();
+}
+
+// A player that makes its changes known by itself, as a media player on the
+// session bus does when a new track's tags come in after a poll.
+class AnnouncingPlayer : public players::BuiltinPlayer {
+public:
+    using BuiltinPlayer::BuiltinPlayer;
+    void announce() { changed(); }
+};
+
+TEST_F(PollTest, APlayersOwnNewsIsShownSoonAfterInOnePoll)
+{
+    build(library());
+    controller.reset(); // it holds the player being replaced
+    auto made = std::make_unique<AnnouncingPlayer>("iTunes", players::demoLibrary(), 1);
+    AnnouncingPlayer& announcing = *made;
+    directory->setPlayer(std::move(made));
+    controller = std::make_unique<Zintara>(*directory);
+    std::string error;
+    ASSERT_TRUE(controller->loadInterface(&error)) << error;
+    kit::Application::sharedApplication().setDelegate(controller.get());
+    controller->setDefaultPrefs();
+    controller->syncAppPrefsWithDefaults();
+    controller->initScripts();
+    announcing.launch();
+    controller->timerFire(nullptr);
+    const std::string before = line();
+    ASSERT_FALSE(before.empty());
+
+    // The track changes between polls; the player says so many times over.
+    announcing.player().nextTrack();
+    for (int i = 0; i < 50; ++i)
+        announcing.announce();
+    EXPECT_EQ(line(), before) << "the news is followed by a poll, not answered inside the call";
+    runFor(0.2); // well before the next regular poll
+    EXPECT_NE(line(), before);
+    const std::string now = announcing.player().track(announcing.player().currentTrack()).name;
+    EXPECT_EQ(line().rfind(now, 0), 0u) << line();
 }

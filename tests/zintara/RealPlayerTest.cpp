@@ -218,6 +218,50 @@ TEST_F(RealPlayerTest, ASavedPlayerChoiceTakesEffectAtTheNextPoll)
     EXPECT_TRUE(alerts.empty());
 }
 
+TEST_F(RealPlayerTest, AServerThatRefusesThePasswordSaysSoAndIsNotLaunched)
+{
+    testing_support::MpdServer locked;
+    std::string error;
+    ASSERT_TRUE(locked.start(tempDir() + "/locked", &error, true, "s3cret")) << error;
+    ASSERT_TRUE(mpd_run_play_pos(locked.control(), 2));
+    auto prepare = [&](const std::string& choice) {
+        rebuild(choice);
+        controller->setDefaultPrefs();
+        controller->syncAppPrefsWithDefaults();
+        controller->initScripts();
+    };
+
+    // Chosen by name: neither the launch window nor the menu offers to
+    // launch it, which would start a second server, and the strip says what
+    // the server said.
+    prepare("mpd:wrong@" + locked.address());
+    kit::UserDefaults::standardUserDefaults().setBool(false, "showWelcome");
+    controller->applicationDidFinishLaunching();
+    EXPECT_TRUE(modalTitles.empty());
+    controller->timerFire(nullptr);
+    EXPECT_EQ(line(), "(MPD refused the password (incorrect password))");
+    EXPECT_FALSE(controller->quitTunes->isEnabled());
+
+    // Chosen automatically: passed over, with one line on standard error
+    // however many polls see it.
+    setenv("MPD_HOST", "127.0.0.1", 1);
+    setenv("MPD_PORT", std::to_string(locked.port()).c_str(), 1);
+    testing::internal::CaptureStderr();
+    prepare("auto");
+    for (int poll = 0; poll < 3; ++poll)
+        controller->timerFire(nullptr);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "zintara: passing over the MPD server: MPD wants a password\n");
+    EXPECT_EQ(controller->playerDisplayName(), "iTunes");
+    EXPECT_TRUE(controller->quitTunes->isEnabled());
+
+    // With the password the server answers.
+    prepare("mpd:s3cret@" + locked.address());
+    controller->timerFire(nullptr);
+    EXPECT_NE(line().find("Gamma Song"), std::string::npos) << line();
+    EXPECT_TRUE(controller->quitTunes->isEnabled());
+}
+
 TEST_F(RealPlayerTest, AServerThatNeverAnswersKeepsThePollShort)
 {
     testing_support::SilentPeer peer;

@@ -3,9 +3,10 @@
 #include "kit/Task.h"
 #include "players/PlayerErrors.h"
 
-#include <mpd/client.h>
+#include <mpd/protocol.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -24,24 +25,33 @@ namespace {
 
 const char* const kQueueName = "Queue";
 
-// The rating sticker's value (the library splits name and value): 0-10 on the server, 0-100 in the scripts.
-std::int64_t ratingFromSticker(const char* text)
+// The most songs one search of the queue reads.
+constexpr std::size_t kMostFound = 1000;
+
+// The rating sticker of an answer ("sticker: rating=8"): 0-10 on the server,
+// 0-100 in the scripts.
+std::int64_t ratingFromSticker(const std::vector<MpdPair>& lines)
 {
-    const long value = text ? std::strtol(text, nullptr, 10) : 0;
-    return std::clamp<long>(value, 0, 10) * 10;
+    for (const MpdPair& line : lines) {
+        if (line.name != "sticker" || line.value.rfind("rating=", 0) != 0)
+            continue;
+        const long value = std::strtol(line.value.c_str() + 7, nullptr, 10);
+        return std::clamp<long>(value, 0, 10) * 10;
+    }
+    return 0;
 }
 
-// Reads the one song of a response. The library hands out a song before it
-// has read the end of its response: reading on to that end keeps the next
-// response of a command list from being taken for the rest of this one.
-bool receiveSong(mpd_connection* c, std::optional<MpdSong>& into)
+std::string positionText(std::int64_t position)
 {
-    while (mpd_song* s = mpd_recv_song(c)) {
-        if (!into)
-            into = MpdSong::from(s);
-        mpd_song_free(s);
-    }
-    return mpd_connection_get_error(c) == MPD_ERROR_SUCCESS;
+    return std::to_string(position);
+}
+
+// Seconds as the protocol writes them, whatever the locale.
+std::string secondsText(double seconds)
+{
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, seconds, std::chars_format::fixed, 3);
+    return std::string(buffer, result.ptr);
 }
 
 } // namespace
@@ -74,7 +84,8 @@ bool MpdPlayer::isRunning() const
 void MpdPlayer::launch()
 {
     m_launchProblem.clear();
-    refresh();
+    if (!refresh())
+        m_launchProblem = m_refusal;
 }
 
 bool MpdPlayer::launchApplication()
@@ -82,6 +93,12 @@ bool MpdPlayer::launchApplication()
     m_launchProblem.clear();
     if (refresh())
         return true;
+    if (!m_refusal.empty()) {
+        // The server is there: starting another would not let Zintara in.
+        m_launchProblem = m_refusal + ". Zintara needs the server's password: mpd:PASSWORD@HOST:PORT as the player, "
+                                      "or PASSWORD@HOST in MPD_HOST.";
+        return false;
+    }
     if (!m_connection.address().isLocal()) {
         m_launchProblem = "The MPD server Zintara uses is on another machine; start it there.";
         return false;
@@ -103,27 +120,8 @@ bool MpdPlayer::launchApplication()
 
 void MpdPlayer::beginPoll(const PollBudget& budget)
 {
-    (void)budget;
-    m_connection.beginPoll();
+    m_connection.beginPoll(budget);
     m_fresh = false;
-}
-
-Outcome MpdPlayer::run(const std::function<void(mpd_connection*)>& exchange, std::string* message)
-{
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        mpd_connection* c = m_connection.open();
-        if (!c)
-            return m_connection.hasGivenUp() ? Outcome::TimedOut : Outcome::Dropped;
-        const bool reused = m_connection.isReused();
-        m_connection.countRoundTrip();
-        exchange(c);
-        const Outcome outcome = m_connection.finish(message);
-        // MPD closes clients that stayed quiet too long: a kept connection
-        // that broke is worth one fresh try.
-        if (outcome != Outcome::Dropped || !reused)
-            return outcome;
-    }
-    return Outcome::Dropped;
 }
 
 Error MpdPlayer::failure(Outcome outcome, const std::string& message, int number) const
@@ -133,6 +131,8 @@ Error MpdPlayer::failure(Outcome outcome, const std::string& message, int number
         return Error{errc::Timeout, displayName() + " did not answer in time."};
     case Outcome::Dropped:
         return Error{errc::AppNotRunning, m_name + " isn't running."};
+    case Outcome::Denied:
+        return Error{errc::AppNotRunning, m_refusal.empty() ? displayName() + " refused the password." : m_refusal + "."};
     case Outcome::Refused:
     case Outcome::Ok:
         break;
@@ -140,115 +140,105 @@ Error MpdPlayer::failure(Outcome outcome, const std::string& message, int number
     return Error{number, displayName() + ": " + message};
 }
 
+Error MpdPlayer::unread(int number) const
+{
+    if (!m_refusal.empty())
+        return failure(Outcome::Denied, {}, number);
+    return failure(m_connection.hasGivenUp() ? Outcome::TimedOut : Outcome::Dropped, {}, number);
+}
+
 bool MpdPlayer::refresh()
 {
     if (m_fresh)
         return true;
+    m_refusal.clear();
 
     // Ask again, in the same command list, for what the last poll needed
     // besides the status and current song: usually still the same.
-    int guessPosition = -1;
-    if (m_wantedPosition && m_current && m_status.songPosition >= 0) {
-        const int offset = *m_wantedPosition - m_status.songPosition;
-        const int guess = m_current->position + offset;
-        const bool cached = m_queueVersion == m_status.queueVersion && m_queue.count(guess);
-        if (guess >= 0 && unsigned(guess) < m_status.queueLength && !cached)
-            guessPosition = guess;
-    }
+    std::int64_t guessPosition = -1;
+    if (m_wantedPosition && !m_queue.count(*m_wantedPosition))
+        guessPosition = *m_wantedPosition;
     const std::string guessUri = m_wantedRating.value_or("");
     m_wantedPosition.reset();
     m_wantedRating.reset();
 
-    std::optional<MpdStatus> status;
-    std::optional<MpdSong> current;
-    std::optional<MpdSong> guessed;
-    std::optional<Rating> guessedRating;
-    const unsigned ratingIndex = guessPosition >= 0 ? 3 : 2;
-    const Outcome outcome = run([&](mpd_connection* c) {
-        status.reset();
-        current.reset();
-        guessed.reset();
-        guessedRating.reset();
-        mpd_command_list_begin(c, true);
-        mpd_send_status(c);
-        mpd_send_current_song(c);
-        if (guessPosition >= 0)
-            mpd_send_get_queue_song_pos(c, unsigned(guessPosition));
-        if (!guessUri.empty())
-            mpd_send_sticker_get(c, "song", guessUri.c_str(), "rating");
-        if (!mpd_command_list_end(c) || !m_connection.awaitAnswer())
-            return;
-        mpd_status* st = mpd_recv_status(c);
-        if (!st)
-            return;
-        status = MpdStatus::from(st);
-        mpd_status_free(st);
-        if (!mpd_response_next(c))
-            return;
-        if (!receiveSong(c, current) || !mpd_response_next(c))
-            return;
-        if (guessPosition >= 0) {
-            if (!receiveSong(c, guessed) || !mpd_response_next(c))
-                return;
-        }
-        if (!guessUri.empty()) {
-            if (mpd_pair* pair = mpd_recv_sticker(c)) {
-                guessedRating = ratingFromSticker(pair->value);
-                mpd_return_sticker(c, pair);
-            }
-        }
-        mpd_response_finish(c);
-    });
+    std::vector<std::string> commands{"status", "currentsong"};
+    if (guessPosition >= 0)
+        commands.push_back("playlistinfo " + positionText(guessPosition));
+    const std::size_t ratingIndex = commands.size();
+    if (!guessUri.empty())
+        commands.push_back(MpdConnection::command("sticker", {"get", "song", guessUri, "rating"}));
+    MpdAnswer answer;
+    const Outcome outcome = m_connection.request(commands, answer);
 
-    if (outcome == Outcome::TimedOut || outcome == Outcome::Dropped || !status) {
+    if (outcome == Outcome::Denied) {
+        m_refusal = displayName() + " refused the password (" + m_connection.passwordRefusal() + ")";
         return false;
     }
+    if (outcome == Outcome::TimedOut || outcome == Outcome::Dropped)
+        return false;
+    std::optional<Rating> guessedRating;
     if (outcome == Outcome::Refused) {
         // Only the guesses may fail: a position past a shrunken queue, a
-        // song without a rating, a server without stickers.
-        if (m_connection.errorLocation() < 2)
+        // song without a rating, a server without stickers. A server that
+        // will not even tell its status to a client without the password
+        // is there, and turning Zintara away.
+        if (answer.at < 2) {
+            if (answer.error == MPD_SERVER_ERROR_PERMISSION)
+                m_refusal = displayName() + (m_connection.hasPassword() ? " refused the password" : " wants a password");
             return false;
-        if (!guessUri.empty() && m_connection.errorLocation() == ratingIndex) {
-            if (m_connection.serverError() == MPD_SERVER_ERROR_NO_EXIST)
+        }
+        if (!guessUri.empty() && answer.at == ratingIndex) {
+            if (answer.error == MPD_SERVER_ERROR_NO_EXIST)
                 guessedRating = 0;
             else
                 guessedRating = Error{errc::CantGet, displayName() + " keeps no ratings here."};
         }
+    } else if (!guessUri.empty()) {
+        guessedRating = ratingFromSticker(answer.part(ratingIndex));
     }
 
-    m_status = *status;
-    m_current = current;
-    if (m_current && m_status.songPosition < 0)
-        m_status.songPosition = m_current->position;
+    m_status = MpdStatus::from(answer.part(0));
+    // A stopped server keeps its place in the queue but plays nothing: as
+    // with the built-in player (and mpc), there is no current track then.
+    m_current.reset();
+    if (m_status.state != MpdStatus::State::Stopped)
+        m_current = MpdSong::first(answer.part(1));
+    if (m_current && (m_current->position < 0 || m_current->position >= std::int64_t(m_status.queueLength)))
+        m_current.reset();
+    m_status.songPosition = m_current ? m_current->position : -1;
+    // A position past the song's end would put the progress bar past its own.
+    if (m_current && m_current->duration > 0)
+        m_status.elapsed = std::min(m_status.elapsed, m_current->duration);
+
     m_ratings.clear();
     if (m_queueVersion != m_status.queueVersion) {
         m_queue.clear();
         m_queueVersion = m_status.queueVersion;
     }
-    if (guessed && guessed->position == guessPosition)
-        m_queue[guessed->position] = *guessed;
+    if (guessPosition >= 0 && (outcome == Outcome::Ok || answer.at > 2)) {
+        std::optional<MpdSong> guessed = MpdSong::first(answer.part(2));
+        if (guessed && guessed->position == guessPosition)
+            m_queue[guessed->position] = *guessed;
+    }
     if (guessedRating && m_current && m_current->uri == guessUri)
         m_ratings.emplace(guessUri, *guessedRating);
     m_fresh = true;
     return true;
 }
 
-Result<MpdSong> MpdPlayer::song(int position)
+Result<MpdSong> MpdPlayer::song(std::int64_t position)
 {
     if (m_current && m_current->position == position)
         return *m_current;
     m_wantedPosition = position;
     if (auto it = m_queue.find(position); it != m_queue.end())
         return it->second;
-    std::optional<MpdSong> found;
-    std::string message;
-    const Outcome outcome = run([&](mpd_connection* c) {
-        if (mpd_send_get_queue_song_pos(c, unsigned(position)) && m_connection.awaitAnswer()
-            && receiveSong(c, found))
-            mpd_response_finish(c);
-    }, &message);
-    if (outcome != Outcome::Ok || !found)
-        return failure(outcome == Outcome::Ok ? Outcome::Refused : outcome, message, errc::CantGet);
+    MpdAnswer answer;
+    const Outcome outcome = m_connection.request({"playlistinfo " + positionText(position)}, answer);
+    const std::optional<MpdSong> found = outcome == Outcome::Ok ? MpdSong::first(answer.part(0)) : std::nullopt;
+    if (!found || found->position != position)
+        return failure(outcome == Outcome::Ok ? Outcome::Refused : outcome, answer.message, errc::CantGet);
     m_queue[position] = *found;
     return *found;
 }
@@ -259,26 +249,17 @@ MpdPlayer::Rating MpdPlayer::rating(const MpdSong& s)
         m_wantedRating = s.uri;
     if (auto it = m_ratings.find(s.uri); it != m_ratings.end())
         return it->second;
-    std::optional<std::int64_t> value;
-    std::string message;
-    const Outcome outcome = run([&](mpd_connection* c) {
-        if (!mpd_send_sticker_get(c, "song", s.uri.c_str(), "rating") || !m_connection.awaitAnswer())
-            return;
-        if (mpd_pair* pair = mpd_recv_sticker(c)) {
-            value = ratingFromSticker(pair->value);
-            mpd_return_sticker(c, pair);
-        }
-        mpd_response_finish(c);
-    }, &message);
+    MpdAnswer answer;
+    const Outcome outcome = m_connection.request({MpdConnection::command("sticker", {"get", "song", s.uri, "rating"})}, answer);
     Rating result = std::int64_t(0);
     if (outcome == Outcome::Ok)
-        result = value.value_or(0);
-    else if (outcome == Outcome::Refused && m_connection.serverError() == MPD_SERVER_ERROR_NO_EXIST)
+        result = ratingFromSticker(answer.part(0));
+    else if (outcome == Outcome::Refused && answer.error == MPD_SERVER_ERROR_NO_EXIST)
         result = std::int64_t(0);
     else if (outcome == Outcome::Refused)
-        result = Error{errc::CantGet, displayName() + " keeps no ratings here: " + message};
+        result = Error{errc::CantGet, displayName() + " keeps no ratings here: " + answer.message};
     else
-        return failure(outcome, message, errc::CantGet);
+        return failure(outcome, answer.message, errc::CantGet);
     m_ratings.emplace(s.uri, result);
     return result;
 }
@@ -300,29 +281,22 @@ Result<MpdPlayer::Target> MpdPlayer::step(const Target& from, const Reference& r
             const std::int64_t n = m_status.queueLength;
             const std::int64_t index = ref.index < 0 ? n + 1 + ref.index : ref.index;
             if (index >= 1 && index <= n)
-                return Target{Kind::Track, int(index - 1)};
+                return Target{Kind::Track, index - 1};
         }
         break;
     case Reference::Kind::ElementByName:
         if (ref.term == "playlist" && from.kind == Kind::Application && ref.name == kQueueName)
             return Target{Kind::Playlist, -1};
         if (ref.term == "track" && from.kind != Kind::Track) {
-            std::optional<int> position;
-            std::string message;
-            const Outcome outcome = run([&](mpd_connection* c) {
-                if (!mpd_search_queue_songs(c, true)
-                    || !mpd_search_add_tag_constraint(c, MPD_OPERATOR_DEFAULT, MPD_TAG_TITLE, ref.name.c_str())
-                    || !mpd_search_commit(c) || !m_connection.awaitAnswer())
-                    return;
-                while (mpd_song* s = mpd_recv_song(c)) {
-                    if (!position || int(mpd_song_get_pos(s)) < *position)
-                        position = int(mpd_song_get_pos(s));
-                    mpd_song_free(s);
-                }
-                mpd_response_finish(c);
-            }, &message);
-            if (outcome == Outcome::TimedOut || outcome == Outcome::Dropped)
-                return failure(outcome, message, errc::CantGet);
+            std::optional<std::int64_t> position;
+            MpdAnswer answer;
+            const Outcome outcome = m_connection.request({MpdConnection::command("playlistfind", {"Title", ref.name})}, answer);
+            if (outcome == Outcome::TimedOut || outcome == Outcome::Dropped || outcome == Outcome::Denied)
+                return failure(outcome, answer.message, errc::CantGet);
+            for (const MpdSong& s : MpdSong::list(answer.part(0), kMostFound)) {
+                if (s.position >= 0 && s.position < std::int64_t(m_status.queueLength) && (!position || s.position < *position))
+                    position = s.position;
+            }
             if (position)
                 return Target{Kind::Track, *position};
         }
@@ -408,14 +382,14 @@ Value MpdPlayer::objectValue(const Target& target) const
     if (target.kind != Target::Kind::Application)
         object.path.push_back({Reference::Kind::ElementByIndex, "playlist", 1, {}});
     if (target.kind == Target::Kind::Track)
-        object.path.push_back({Reference::Kind::ElementByIndex, "track", std::int64_t(target.position) + 1, {}});
+        object.path.push_back({Reference::Kind::ElementByIndex, "track", target.position + 1, {}});
     return Value::object(std::move(object));
 }
 
 Result<Value> MpdPlayer::get(const ObjectSpecifier& object)
 {
     if (!refresh())
-        return failure(m_connection.hasGivenUp() ? Outcome::TimedOut : Outcome::Dropped, {}, errc::CantGet);
+        return unread(errc::CantGet);
     const auto& path = object.path;
     if (path.empty())
         return objectValue(Target{});
@@ -434,23 +408,20 @@ Result<Value> MpdPlayer::get(const ObjectSpecifier& object)
     return value;
 }
 
-Result<Value> MpdPlayer::simple(const std::function<bool(mpd_connection*)>& send, int errorNumber)
+Result<Value> MpdPlayer::simple(const std::vector<std::string>& commands, int errorNumber)
 {
-    std::string message;
-    const Outcome outcome = run([&](mpd_connection* c) {
-        if (send(c) && m_connection.awaitAnswer())
-            mpd_response_finish(c);
-    }, &message);
+    MpdAnswer answer;
+    const Outcome outcome = m_connection.request(commands, answer);
     invalidate();
     if (outcome == Outcome::Ok)
         return Value();
-    return failure(outcome, message, errorNumber);
+    return failure(outcome, answer.message, errorNumber);
 }
 
 Result<Value> MpdPlayer::set(const ObjectSpecifier& object, const Value& value)
 {
     if (!refresh())
-        return failure(m_connection.hasGivenUp() ? Outcome::TimedOut : Outcome::Dropped, {}, errc::CantSet);
+        return unread(errc::CantSet);
     const auto& path = object.path;
     if (path.empty() || isObjectStep(path.back()))
         return cantSet(path);
@@ -468,30 +439,23 @@ Result<Value> MpdPlayer::set(const ObjectSpecifier& object, const Value& value)
                 return cantMake(value, "real");
             if (m_status.songPosition < 0)
                 return cantSet(path);
-            const float to = float(std::max(0.0, *seconds));
-            return simple([to](mpd_connection* c) { return mpd_send_seek_current(c, to, false); }, errc::CantSet);
+            return simple({"seekcur " + secondsText(std::max(0.0, *seconds))}, errc::CantSet);
         }
         break;
     case Target::Kind::Playlist:
         if (term == "shuffle") {
             if (value.type() != Value::Type::Boolean)
                 return cantMake(value, "boolean");
-            const bool on = value.asBoolean();
-            return simple([on](mpd_connection* c) { return mpd_send_random(c, on); }, errc::CantSet);
+            return simple({value.asBoolean() ? "random 1" : "random 0"}, errc::CantSet);
         }
         if (term == "song repeat") {
             const std::string name = value.type() == Value::Type::Constant ? value.asConstant().name : "";
             if (name != "off" && name != "one" && name != "all")
                 return cantMake(value, "song repeat");
-            // Both modes in one command list; "off" leaves single alone, as
-            // it means nothing without repeat.
-            return simple([name](mpd_connection* c) {
-                mpd_command_list_begin(c, false);
-                mpd_send_repeat(c, name != "off");
-                if (name != "off")
-                    mpd_send_single(c, name == "one");
-                return mpd_command_list_end(c);
-            }, errc::CantSet);
+            // Both modes in one command list; "off" clears single too, since
+            // single without repeat makes MPD stop after the current song.
+            return simple({name == "off" ? "repeat 0" : "repeat 1", name == "one" ? "single 1" : "single 0"},
+                          errc::CantSet);
         }
         break;
     case Target::Kind::Track:
@@ -504,9 +468,8 @@ Result<Value> MpdPlayer::set(const ObjectSpecifier& object, const Value& value)
                 return found.error();
             const long stars = std::lround(std::clamp(*rating, 0.0, 100.0) / 10.0);
             const std::string uri = found.value().uri;
-            return simple([&](mpd_connection* c) {
-                return mpd_send_sticker_set(c, "song", uri.c_str(), "rating", std::to_string(stars).c_str());
-            }, errc::CantSet);
+            return simple({MpdConnection::command("sticker", {"set", "song", uri, "rating", std::to_string(stars)})},
+                          errc::CantSet);
         }
         break;
     }
@@ -516,7 +479,7 @@ Result<Value> MpdPlayer::set(const ObjectSpecifier& object, const Value& value)
 Result<bool> MpdPlayer::exists(const ObjectSpecifier& object)
 {
     if (!refresh())
-        return failure(m_connection.hasGivenUp() ? Outcome::TimedOut : Outcome::Dropped, {}, errc::CantGet);
+        return unread(errc::CantGet);
     const auto& path = object.path;
     if (path.empty())
         return true;
@@ -533,36 +496,32 @@ Result<Value> MpdPlayer::command(const std::string& term, const std::optional<Ob
         return Value();
     }
     if (!refresh())
-        return failure(m_connection.hasGivenUp() ? Outcome::TimedOut : Outcome::Dropped, {}, errc::CantGet);
+        return unread(errc::CantGet);
     if (term == "play") {
         if (directObject) {
             Result<Target> target = resolve(directObject->path, directObject->path.size());
             if (!target)
                 return target.error();
             if (target.value().kind == Target::Kind::Track) {
-                const unsigned position = unsigned(target.value().position);
-                return simple([position](mpd_connection* c) { return mpd_send_play_pos(c, position); }, errc::CantSet);
+                return simple({"play " + positionText(target.value().position)}, errc::CantSet);
             }
         }
         // MPD's play would restart a paused song from its start on some
         // versions; resuming keeps the place.
         if (m_status.state == MpdStatus::State::Paused)
-            return simple([](mpd_connection* c) { return mpd_send_pause(c, false); }, errc::CantSet);
-        return simple([](mpd_connection* c) { return mpd_send_play(c); }, errc::CantSet);
+            return simple({"pause 0"}, errc::CantSet);
+        return simple({"play"}, errc::CantSet);
     }
     if (term == "pause")
-        return simple([](mpd_connection* c) { return mpd_send_pause(c, true); }, errc::CantSet);
-    if (term == "playpause") {
-        if (m_status.state == MpdStatus::State::Stopped)
-            return simple([](mpd_connection* c) { return mpd_send_play(c); }, errc::CantSet);
-        return simple([](mpd_connection* c) { return mpd_send_toggle_pause(c); }, errc::CantSet);
-    }
+        return simple({"pause 1"}, errc::CantSet);
+    if (term == "playpause")
+        return simple({m_status.state == MpdStatus::State::Stopped ? "play" : "pause"}, errc::CantSet);
     if (term == "stop" || term == "quit")
-        return simple([](mpd_connection* c) { return mpd_send_stop(c); }, errc::CantSet);
+        return simple({"stop"}, errc::CantSet);
     if (term == "next track")
-        return simple([](mpd_connection* c) { return mpd_send_next(c); }, errc::CantSet);
+        return simple({"next"}, errc::CantSet);
     if (term == "previous track")
-        return simple([](mpd_connection* c) { return mpd_send_previous(c); }, errc::CantSet);
+        return simple({"previous"}, errc::CantSet);
     return Error{errc::DoesNotUnderstand, m_name + " doesn't understand the \"" + term + "\" message."};
 }
 

@@ -6,7 +6,7 @@
 #include "players/mpd/MpdSong.h"
 #include "players/mpd/MpdStatus.h"
 
-#include <functional>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -25,7 +25,12 @@ namespace players {
 // answers from that snapshot. Commands and settings go straight to the
 // server and make the next read fetch a new snapshot.
 //
-// The server "runs" while it answers. Quitting stops playback and leaves
+// A stopped server has no current track, as the built-in player has none
+// when stopped, though MPD keeps its place in the queue.
+//
+// The server "runs" while it answers; one that wants a password it was not
+// given (or not the one given) is there but turns Zintara away, which
+// refusal() says. Quitting stops playback and leaves
 // the server running, since it usually serves more than this program.
 // Launching (from the workspace) starts the user's server:
 // `systemctl --user start mpd` where such a unit exists, else `mpd` with
@@ -47,10 +52,14 @@ public:
     void launch() override;
     bool launchApplication() override;
     std::string launchProblem() const override { return m_launchProblem; }
+    // Set while the server turns Zintara away (a missing or wrong password).
+    std::string refusal() const override { return m_refusal; }
     using Player::beginPoll;
     void beginPoll(const PollBudget& budget) override;
     // Replaces the current user's places where launching looks (tests).
     void setLauncher(MpdLauncher launcher) { m_launcher = std::move(launcher); }
+    // Replaces the name service that finds the server's host (tests).
+    void setResolver(MpdConnection::Resolver resolver) { m_connection.setResolver(std::move(resolver)); }
 
     script::Result<script::Value> get(const script::ObjectSpecifier& object) override;
     script::Result<script::Value> set(const script::ObjectSpecifier& object, const script::Value& value) override;
@@ -65,22 +74,21 @@ private:
     struct Target {
         enum class Kind { Application, Playlist, Track };
         Kind kind = Kind::Application;
-        int position = -1; // 0-based queue position, for Kind::Track
+        std::int64_t position = -1; // 0-based queue position, for Kind::Track
     };
     // Rating of one song: its value, or the error to report.
     using Rating = script::Result<std::int64_t>;
 
     bool refresh();
     script::Error failure(MpdConnection::Outcome outcome, const std::string& message, int number) const;
-    // One request: sends and receives through `exchange`, reconnecting once
-    // when a kept connection turned out to be closed.
-    MpdConnection::Outcome run(const std::function<void(mpd_connection*)>& exchange, std::string* message = nullptr);
-    // A command that answers only OK: `send` sends it (or a command list).
-    script::Result<script::Value> simple(const std::function<bool(mpd_connection*)>& send, int errorNumber);
+    // Why the snapshot could not be read, as an error of kind `number`.
+    script::Error unread(int number) const;
+    // Commands that answer only OK (a command list when more than one).
+    script::Result<script::Value> simple(const std::vector<std::string>& commands, int errorNumber);
 
     script::Result<Target> resolve(const std::vector<script::Reference>& path, std::size_t steps);
     script::Result<Target> step(const Target& from, const script::Reference& ref);
-    script::Result<MpdSong> song(int position);
+    script::Result<MpdSong> song(std::int64_t position);
     Rating rating(const MpdSong& song);
     script::Result<script::Value> property(const Target& target, const std::string& term);
     script::Value objectValue(const Target& target) const;
@@ -90,6 +98,7 @@ private:
     MpdConnection m_connection;
     std::optional<MpdLauncher> m_launcher;
     std::string m_launchProblem;
+    std::string m_refusal;
 
     // This poll's snapshot.
     bool m_fresh = false;
@@ -97,10 +106,10 @@ private:
     std::optional<MpdSong> m_current;
     std::map<std::string, Rating> m_ratings; // by URI, this poll only
     // Queue entries by position, valid while the queue version holds.
-    std::map<int, MpdSong> m_queue;
+    std::map<std::int64_t, MpdSong> m_queue;
     unsigned m_queueVersion = 0;
     // What the last poll read besides the snapshot, asked again with it.
-    std::optional<int> m_wantedPosition;
+    std::optional<std::int64_t> m_wantedPosition;
     std::optional<std::string> m_wantedRating;
 };
 

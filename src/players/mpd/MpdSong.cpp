@@ -1,8 +1,11 @@
 #include "players/mpd/MpdSong.h"
 
+#include <mpd/pair.h>
 #include <mpd/song.h>
 
 #include <charconv>
+#include <memory>
+#include <set>
 
 namespace players {
 
@@ -25,9 +28,7 @@ int leadingNumber(const std::string& text, std::size_t from, std::size_t to)
     return result.ec == std::errc() && value > 0 ? value : 0;
 }
 
-} // namespace
-
-MpdSong MpdSong::from(const mpd_song* song)
+MpdSong fromLibrary(const mpd_song* song)
 {
     MpdSong s;
     s.uri = mpd_song_get_uri(song);
@@ -36,8 +37,51 @@ MpdSong MpdSong::from(const mpd_song* song)
     s.album = tag(song, MPD_TAG_ALBUM);
     s.track = tag(song, MPD_TAG_TRACK);
     s.duration = mpd_song_get_duration_ms(song) / 1000.0;
-    s.position = int(mpd_song_get_pos(song));
+    s.position = mpd_song_get_pos(song);
     return s;
+}
+
+// The lines a song is read from; others, and a name's repeats, are not
+// handed to the library, which walks a song's whole tag list to add one.
+bool wanted(const std::string& name)
+{
+    static const std::set<std::string> names{"Title", "Artist", "Album", "Track", "Time", "duration", "Pos", "Id"};
+    return names.count(name) != 0;
+}
+
+} // namespace
+
+std::vector<MpdSong> MpdSong::list(const std::vector<MpdPair>& lines, std::size_t most)
+{
+    std::vector<MpdSong> songs;
+    using Song = std::unique_ptr<mpd_song, decltype(&mpd_song_free)>;
+    Song song(nullptr, mpd_song_free);
+    std::set<std::string> given;
+    for (const MpdPair& line : lines) {
+        if (line.name == "file") {
+            if (song)
+                songs.push_back(fromLibrary(song.get()));
+            if (songs.size() >= most)
+                return songs;
+            const mpd_pair pair{line.name.c_str(), line.value.c_str()};
+            song.reset(mpd_song_begin(&pair));
+            given.clear();
+        } else if (song && wanted(line.name) && given.insert(line.name).second) {
+            const mpd_pair pair{line.name.c_str(), line.value.c_str()};
+            mpd_song_feed(song.get(), &pair);
+        }
+    }
+    if (song && songs.size() < most)
+        songs.push_back(fromLibrary(song.get()));
+    return songs;
+}
+
+std::optional<MpdSong> MpdSong::first(const std::vector<MpdPair>& lines)
+{
+    std::vector<MpdSong> songs = list(lines, 1);
+    if (songs.empty())
+        return std::nullopt;
+    return songs.front();
 }
 
 std::string MpdSong::name() const

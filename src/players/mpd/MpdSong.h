@@ -1,9 +1,13 @@
 #pragma once
 
-#include <string>
-#include <utility>
+#include "players/mpd/MpdConnection.h"
 
-struct mpd_song;
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace players {
 
@@ -15,9 +19,12 @@ struct MpdSong {
     std::string album;
     std::string track; // the Track tag as the server sends it: "3" or "3/12"
     double duration = 0;
-    int position = -1; // 0-based place in the queue
+    std::int64_t position = -1; // 0-based place in the queue
 
-    static MpdSong from(const mpd_song* song);
+    // The songs of an answer's lines (each begins with its "file" line), at
+    // most `most` of them.
+    static std::vector<MpdSong> list(const std::vector<MpdPair>& lines, std::size_t most);
+    static std::optional<MpdSong> first(const std::vector<MpdPair>& lines);
 
     // The Title tag, else the file name without folder and extension.
     std::string name() const;

@@ -1,6 +1,9 @@
 #pragma once
 
-struct mpd_status;
+#include "players/mpd/MpdConnection.h"
+
+#include <cstdint>
+#include <vector>
 
 namespace players {
 
@@ -11,12 +14,15 @@ struct MpdStatus {
     bool random = false;
     bool repeat = false;
     bool single = false;
-    int songPosition = -1; // 0-based; -1 without a current song
-    double elapsed = 0;    // seconds into the current song
+    // 0-based queue positions, -1 without one; a position past the queue's
+    // end counts as none.
+    std::int64_t songPosition = -1;
+    double elapsed = 0;             // seconds into the current song
     unsigned queueLength = 0;
     unsigned queueVersion = 0;
 
-    static MpdStatus from(const mpd_status* status);
+    // From the lines of a "status" answer.
+    static MpdStatus from(const std::vector<MpdPair>& lines);
 };
 
 } // namespace players
