@@ -1,6 +1,7 @@
 #include "kit/StatusBar.h"
 
 #include "kit/StatusItem.h"
+#include "kit/WaylandStrip.h"
 #include "kit/X11Dock.h"
 
 #include <QCoreApplication>
@@ -181,12 +182,17 @@ void StatusBar::layOut()
 
     if (!strip)
         return;
+    const int thickness = static_cast<int>(kThickness);
+    const int stripWidth = static_cast<int>(std::lround(total));
+    // On a compositor with layer shell the strip is its panel instead.
+    if (WaylandStrip* panel = WaylandStrip::instance()) {
+        panel->show(strip, m_items.empty() ? QSize() : QSize(stripWidth, thickness));
+        return;
+    }
     if (m_items.empty()) {
         strip->hide();
         return;
     }
-    const int thickness = static_cast<int>(kThickness);
-    const int stripWidth = static_cast<int>(std::lround(total));
     if (!d->docked) {
         strip->winId(); // the dock's marks go on before the window manager first sees it
         X11Dock::prepare(strip->windowHandle(), QStringLiteral("Zintara"));
