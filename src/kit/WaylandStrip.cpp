@@ -27,6 +27,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kit {
@@ -34,6 +35,7 @@ namespace kit {
 namespace {
 
 struct Output {
+    WaylandStrip::Private* owner = nullptr;
     wl_output* output = nullptr;
     zxdg_output_v1* xdg = nullptr;
     std::uint32_t global = 0;
@@ -44,6 +46,7 @@ struct Output {
     QPoint position; // from wl_output, while xdg-output says nothing
     QSize mode;      // in pixels, the same
     int scale = 1;
+    bool announced = false; // its first description is complete
     bool refused = false; // closed the panel: not chosen again until the outputs change
 
     QRect area() const
@@ -88,6 +91,8 @@ struct WaylandStrip::Private {
     wl_surface* surface = nullptr;
     zwlr_layer_surface_v1* layer = nullptr;
     Output* on = nullptr;
+    int marginLeft = -1; // as last asked for
+    int height = 0;      // the same
     bool configured = false;
     wl_callback* frame = nullptr; // the compositor's next frame, asked for after each commit
     int bufferScale = 1;
@@ -113,10 +118,12 @@ struct WaylandStrip::Private {
     void removeOutput(std::uint32_t global);
     Output* chooseOutput();
     void outputsChanged();
+    void outputsChangedLater();
 
     void place();
     void makeSurface(Output* output);
     void dropSurface();
+    bool setExtent();
     void moveWidget();
     void configure(std::uint32_t serial, std::uint32_t width, std::uint32_t height);
     void draw();
@@ -218,6 +225,7 @@ void WaylandStrip::Private::addOutput(std::uint32_t global, std::uint32_t)
 {
     auto output = std::make_unique<Output>();
     output->global = global;
+    output->owner = this;
     output->output = static_cast<wl_output*>(wl_registry_bind(registry, global, &wl_output_interface, 2));
     static const wl_output_listener listener = {
         .geometry =
@@ -228,7 +236,13 @@ void WaylandStrip::Private::addOutput(std::uint32_t global, std::uint32_t)
                 if (flags & WL_OUTPUT_MODE_CURRENT)
                     static_cast<Output*>(data)->mode = QSize(width, height);
             },
-        .done = [](void*, wl_output*) {},
+        .done =
+            [](void* data, wl_output*) {
+                // A change of place, size or scale is complete.
+                auto* output = static_cast<Output*>(data);
+                if (std::exchange(output->announced, true))
+                    output->owner->outputsChangedLater();
+            },
         .scale = [](void* data, wl_output*, std::int32_t factor) { static_cast<Output*>(data)->scale = factor; },
         .name = [](void*, wl_output*, const char*) {},
         .description = [](void*, wl_output*, const char*) {},
@@ -239,8 +253,8 @@ void WaylandStrip::Private::addOutput(std::uint32_t global, std::uint32_t)
         describe(*outputs.back());
     for (auto& each : outputs)
         each->refused = false; // a new output may be the one that took the refusing one's place
-    if (readable) // past the connection's start: the panel may belong there now
-        QMetaObject::invokeMethod(readable, [this] { outputsChanged(); }, Qt::QueuedConnection);
+    // The panel may belong there now.
+    outputsChangedLater();
 }
 
 void WaylandStrip::Private::describe(Output& output)
@@ -276,7 +290,7 @@ void WaylandStrip::Private::removeOutput(std::uint32_t global)
         zxdg_output_v1_destroy((*it)->xdg);
     wl_output_destroy((*it)->output);
     outputs.erase(it);
-    QMetaObject::invokeMethod(readable, [this] { outputsChanged(); }, Qt::QueuedConnection);
+    outputsChangedLater();
 }
 
 Output* WaylandStrip::Private::chooseOutput()
@@ -295,6 +309,14 @@ Output* WaylandStrip::Private::chooseOutput()
             first = output.get();
     }
     return first;
+}
+
+void WaylandStrip::Private::outputsChangedLater()
+{
+    // Once the compositor's events are read; before the connection is made
+    // whole there is no panel to place.
+    if (readable)
+        QMetaObject::invokeMethod(readable, [this] { outputsChanged(); }, Qt::QueuedConnection);
 }
 
 void WaylandStrip::Private::outputsChanged()
@@ -319,6 +341,10 @@ void WaylandStrip::Private::place()
             makeSurface(output);
         return;
     }
+    // A new extent takes effect at the next configure; till then the panel
+    // stays as it was.
+    if (setExtent())
+        wl_surface_commit(surface);
     if (output->scale != bufferScale) {
         // Drawn again at the output's new density.
         damage = QRegion(QRect(QPoint(0, 0), size));
@@ -346,19 +372,36 @@ void WaylandStrip::Private::makeSurface(Output* output)
                 if (d->on)
                     d->on->refused = true;
                 d->dropSurface();
-                QMetaObject::invokeMethod(d->readable, [d] { d->outputsChanged(); }, Qt::QueuedConnection);
+                d->outputsChangedLater();
             },
     };
     zwlr_layer_surface_v1_add_listener(layer, &listener, this);
-    zwlr_layer_surface_v1_set_size(layer, static_cast<std::uint32_t>(size.width()),
-                                   static_cast<std::uint32_t>(size.height()));
-    zwlr_layer_surface_v1_set_anchor(layer,
-                                     ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
-    zwlr_layer_surface_v1_set_exclusive_zone(layer, size.height());
+    // Compositors reserve room only along a whole edge: a surface in a
+    // corner reserves nothing. So the panel spans the top edge, and a left
+    // margin leaves it the strip's width at the right end.
+    zwlr_layer_surface_v1_set_anchor(layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT
+                                                | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
     zwlr_layer_surface_v1_set_keyboard_interactivity(layer, ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE);
+    marginLeft = -1;
+    (void)setExtent();
     // The first commit carries no buffer: the compositor answers with the
     // panel's size, and only then are pixels attached.
     wl_surface_commit(surface);
+}
+
+bool WaylandStrip::Private::setExtent()
+{
+    // Width 0 between the left and right anchors: the output's width less
+    // the margins, which is the strip's own.
+    const int margin = std::max(on->area().width() - size.width(), 0);
+    if (margin == marginLeft && size.height() == height)
+        return false;
+    marginLeft = margin;
+    height = size.height();
+    zwlr_layer_surface_v1_set_size(layer, 0, static_cast<std::uint32_t>(height));
+    zwlr_layer_surface_v1_set_margin(layer, 0, 0, 0, margin);
+    zwlr_layer_surface_v1_set_exclusive_zone(layer, height);
+    return true;
 }
 
 void WaylandStrip::Private::dropSurface()
@@ -750,10 +793,6 @@ void WaylandStrip::show(QWidget* strip, QSize size)
         } else {
             // A new size takes effect at the compositor's next configure.
             d->configured = false;
-            zwlr_layer_surface_v1_set_size(d->layer, static_cast<std::uint32_t>(size.width()),
-                                           static_cast<std::uint32_t>(size.height()));
-            zwlr_layer_surface_v1_set_exclusive_zone(d->layer, size.height());
-            wl_surface_commit(d->surface);
         }
     }
     d->place();
