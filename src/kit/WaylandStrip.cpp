@@ -295,20 +295,26 @@ void WaylandStrip::Private::removeOutput(std::uint32_t global)
 
 Output* WaylandStrip::Private::chooseOutput()
 {
-    // The output Qt (through Xwayland, which names its screens after the
-    // compositor's outputs) takes for primary, else the first.
+    // The output Qt takes for primary, else the first. Qt's screens are
+    // Xwayland's, which some Xwayland versions name after the outputs and
+    // others not (XWAYLAND0, ...); all place them as the outputs lie in the
+    // layout.
     const QScreen* primary = QGuiApplication::primaryScreen();
     const std::string wanted = primary ? primary->name().toStdString() : std::string();
+    const QPoint corner = primary ? primary->geometry().topLeft() : QPoint();
     Output* first = nullptr;
+    Output* samePlace = nullptr;
     for (auto& output : outputs) {
         if (output->refused)
             continue;
         if (!wanted.empty() && output->name == wanted)
             return output.get();
+        if (primary && !samePlace && output->area().topLeft() == corner)
+            samePlace = output.get();
         if (!first)
             first = output.get();
     }
-    return first;
+    return samePlace ? samePlace : first;
 }
 
 void WaylandStrip::Private::outputsChangedLater()
