@@ -33,11 +33,31 @@ public:
         setWindowOpacity(0.96);
     }
 
+    // Puts the items at their distances from the right end. A window manager
+    // may make the strip wider than asked (i3 spreads docks over the whole
+    // top): the items stay at the right end, over the band.
+    void placeItems()
+    {
+        for (QObject* child : children()) {
+            auto* item = qobject_cast<QWidget*>(child);
+            const QVariant fromRight = item ? item->property(kFromRight) : QVariant();
+            if (fromRight.isValid())
+                item->move(width() - fromRight.toInt(), 0);
+        }
+    }
+    static constexpr const char* kFromRight = "zintaraFromRight";
+
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
         StatusBar::paintStrip(painter, size());
+    }
+
+    void resizeEvent(QResizeEvent*) override
+    {
+        placeItems();
+        update(); // where the items were shows the band again
     }
 };
 
@@ -46,6 +66,7 @@ protected:
 struct StatusBar::Private {
     QPointer<QWidget> strip;
     bool docked = false;
+    QRect asked; // the strip's place as last asked for
     QMetaObject::Connection screenMoved, screenAreaChanged;
 
     QWidget* ensureStrip(StatusBar* bar)
@@ -175,13 +196,14 @@ void StatusBar::layOut()
         if (QWidget* slot = item->widget(); slot && strip) {
             if (slot->parentWidget() != strip)
                 slot->setParent(strip);
-            slot->move(static_cast<int>(std::lround(right - stripLeft)), 0);
+            slot->setProperty(StripWidget::kFromRight, static_cast<int>(std::lround(barWidth - right)));
             slot->setVisible(right >= stripLeft);
         }
     }
 
     if (!strip)
         return;
+    static_cast<StripWidget*>(strip)->placeItems();
     const int thickness = static_cast<int>(kThickness);
     const int stripWidth = static_cast<int>(std::lround(total));
     // On a compositor with layer shell the strip is its panel instead.
@@ -204,8 +226,13 @@ void StatusBar::layOut()
         const QRect area = X11Dock::workAreaWithout(strip->windowHandle(), screen, right - stripWidth + 1, right);
         place.moveTopRight(QPoint(area.right(), area.top()));
     }
-    if (strip->geometry() != place)
-        strip->setGeometry(place);
+    // Asked once a place: a window manager that keeps docks elsewhere (i3
+    // spreads them over the whole top) is not asked again at every layout.
+    if (place != d->asked || !strip->isVisible()) {
+        d->asked = place;
+        if (strip->geometry() != place)
+            strip->setGeometry(place);
+    }
     strip->show();
     strip->raise();
     X11Dock::reserveTop(strip->windowHandle(), place);
