@@ -2,7 +2,7 @@
 # The status bar's strip as a panel of a Wayland compositor with layer shell
 # (a headless sway with Xwayland): no window of it in the compositor's tree,
 # the workspace starting below it, the X11 strip's own pixels at the
-# output's top right, nothing sent while nothing moves, a click opening the
+# output's top right (at one and two pixels a point), nothing sent while nothing moves, a click opening the
 # menu under it, frames while it scrolls, the move to the output made
 # primary; dialogs floating rather than tiled; and a compositor that goes
 # away ending the program as SIGTERM does, settings written.
@@ -33,24 +33,26 @@ PLIST
 # An image's pixels, one "x,y: r,g,b" line each.
 pixels() { convert "$1" -alpha off -depth 8 txt:- | sed -n 's/^\([0-9]*,[0-9]*\): (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1: \2,\3,\4/p'; }
 
-# The X11 strip of the same program and player on a virtual X display, as
-# the reference for the panel's pixels.
-reference="$sway_work/x11-strip.txt"
-(
+# The X11 strip of the same program and player on a virtual X display, at
+# $1 device pixels a point, as the reference for the panel's pixels: into $2.
+x11_strip() (
   . "$(dirname "$0")/../../tools/lib/xvfb.sh"
   xvfb_start
   settings_skip_launch_windows
-  app_start "$program" --library "$sway_work/paused.json"
+  QT_SCALE_FACTOR="$1" app_start "$program" --library "$sway_work/paused.json"
+  local w=$((width * $1)) h=$((26 * $1))
   for _ in $(seq 1 100); do
-    import -window root -crop "${width}x26+$((1024 - width))+0" +repage "$xvfb_work/strip.png"
-    pixels "$xvfb_work/strip.png" >"$reference.new"
+    import -window root -crop "${w}x${h}+$((1024 - w))+0" +repage "$xvfb_work/strip.png"
+    pixels "$xvfb_work/strip.png" >"$2.new"
     # Settled once the tag (dark pixels) is drawn and stays.
-    if grep -qE ': ([0-9]|[0-9][0-9]|1[0-9][0-9]),' "$reference.new" && cmp -s "$reference.new" "$reference"; then exit 0; fi
-    mv "$reference.new" "$reference"
+    if grep -qE ': ([0-9]|[0-9][0-9]|1[0-9][0-9]),' "$2.new" && cmp -s "$2.new" "$2"; then exit 0; fi
+    mv "$2.new" "$2"
     sleep 0.2
   done
   echo "FAIL: the X11 strip never settled"; exit 1
 )
+reference="$sway_work/x11-strip.txt"
+x11_strip 1 "$reference"
 
 sway_start
 settings
@@ -59,10 +61,11 @@ WAYLAND_DEBUG=1 app_start "$program" --library "$sway_work/paused.json"
 pointer_start "$virtual_pointer"
 
 read -r out_w out_h < <(swaymsg -t get_outputs -r | jq -r '.[0].rect | "\(.width) \(.height)"')
-panel() { # the panel's pixels at the top right of output $1 (default: the first)
-  local name="${1:-HEADLESS-1}" x0
-  x0=$(swaymsg -t get_outputs -r | jq -r ".[] | select(.name == \"$name\") | .rect.x + .rect.width")
-  grim -g "$((x0 - width)),0 ${width}x26" "$sway_work/panel.png" 2>/dev/null && pixels "$sway_work/panel.png"
+panel() { # the panel's pixels at the top right of output $1 (default: the first), at its scale
+  local name="${1:-HEADLESS-1}" x0 scale
+  read -r x0 scale < <(swaymsg -t get_outputs -r \
+    | jq -r ".[] | select(.name == \"$name\") | \"\\(.rect.x + .rect.width) \\(.scale)\"")
+  grim -s "$scale" -g "$((x0 - width)),0 ${width}x26" "$sway_work/panel.png" 2>/dev/null && pixels "$sway_work/panel.png"
 }
 shown=""
 for _ in $(seq 1 100); do
@@ -138,6 +141,24 @@ grep -q "^$((width - 1)),0: 242,242,242" <<<"$shown" && grep -qE ': ([0-9]|[0-9]
   || fail "no strip at the second output's top right"
 echo "the panel moved to the primary output"
 
+sway_stop
+
+# On an output of twice the density the panel is drawn at that density,
+# with the X11 strip's pixels at the same scale: text as crisp.
+x11_strip 2 "$sway_work/x11-strip-2x.txt"
+sway_start "output HEADLESS-1 scale 2"
+settings
+app_start "$program" --library "$sway_work/paused.json"
+for _ in $(seq 1 100); do
+  shown=$(panel) || true
+  [ "$shown" = "$(cat "$sway_work/x11-strip-2x.txt")" ] && break
+  sleep 0.1
+done
+if [ "$shown" != "$(cat "$sway_work/x11-strip-2x.txt")" ]; then
+  diff <(cat "$sway_work/x11-strip-2x.txt") <(echo "$shown") | head -n 10
+  fail "the panel's pixels at scale 2 are not the X11 strip's"
+fi
+echo "at scale 2 the panel shows the X11 strip's pixels at scale 2"
 sway_stop
 
 # A first launch: the welcome window floats rather than being tiled, and so
