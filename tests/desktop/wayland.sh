@@ -10,7 +10,7 @@
 set -euo pipefail
 program="$1"; virtual_pointer="$2"
 . "$(dirname "$0")/../../tools/lib/sway.sh"
-require_tools sway swaymsg grim Xwayland Xvfb xdpyinfo xhost xrandr xwininfo import convert jq setpriv
+require_tools sway swaymsg grim Xwayland Xvfb xdpyinfo xhost xprop xrandr xwininfo import convert jq setpriv
 
 width=120 # the strip's width with default settings
 fail() { echo "FAIL: $*"; [ ! -f "$sway_work/app.log" ] || tail -n 20 "$sway_work/app.log"; exit 1; }

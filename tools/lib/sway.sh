@@ -9,6 +9,7 @@ chmod 755 "$sway_work"
 sway_pid=""
 app_pid=""
 pointer_pid=""
+keeper_pid=""
 sway_user=""
 as_user=()
 
@@ -19,7 +20,8 @@ sway_stop() {
   [ -z "$sway_pid" ] || kill "$sway_pid" 2>/dev/null || true
   [ -z "$sway_pid" ] || wait "$sway_pid" 2>/dev/null || true
   [ -z "$pointer_pid" ] || kill "$pointer_pid" 2>/dev/null || true
-  app_pid=""; sway_pid=""; pointer_pid=""
+  [ -z "$keeper_pid" ] || kill "$keeper_pid" 2>/dev/null || true
+  app_pid=""; sway_pid=""; pointer_pid=""; keeper_pid=""
 }
 
 sway_cleanup() {
@@ -86,6 +88,10 @@ sway_start() {
       WAYLAND_DISPLAY=$(sed -n 's/^WAYLAND_DISPLAY=//p' "$sway_work/session.env")
       SWAYSOCK=$(sed -n 's/^SWAYSOCK=//p' "$sway_work/session.env")
       DISPLAY=$(sed -n 's/^DISPLAY=//p' "$sway_work/session.env")
+      # Xwayland ends when its last client leaves (and starts again for the
+      # next, forgetting whom it lets in): a client that stays keeps it.
+      "${as_user[@]}" xprop -root -spy >/dev/null 2>&1 &
+      keeper_pid=$!
       # Xwayland answers once it is up. It lets in only its user's
       # programs: the test's own X tools run as root are let in too.
       for _ in $(seq 1 100); do
