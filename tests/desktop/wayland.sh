@@ -21,15 +21,6 @@ cat >"$sway_work/paused.json" <<'JSON'
  "tracks": [{"name": "Still Water", "artist": "Nobody", "album": "Quiet", "duration": 200}]}
 JSON
 chmod a+r "$sway_work/paused.json"
-settings() {
-  mkdir -p "$sway_work/home/.config"
-  cat >"$sway_work/home/.config/org.zintara.Zintara.plist" <<'PLIST'
-<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-<key>showWelcome</key><false/><key>launchiTunes</key><false/>
-</dict></plist>
-PLIST
-}
 # An image's pixels, one "x,y: r,g,b" line each.
 pixels() { convert "$1" -alpha off -depth 8 txt:- | sed -n 's/^\([0-9]*,[0-9]*\): (\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1: \2,\3,\4/p'; }
 
@@ -55,7 +46,7 @@ reference="$sway_work/x11-strip.txt"
 x11_strip 1 "$reference"
 
 sway_start
-settings
+settings_skip_launch_windows
 program=$(program_for_user "$program")
 WAYLAND_DEBUG=1 app_start "$program" --library "$sway_work/paused.json"
 pointer_start "$virtual_pointer"
@@ -147,7 +138,7 @@ sway_stop
 # with the X11 strip's pixels at the same scale: text as crisp.
 x11_strip 2 "$sway_work/x11-strip-2x.txt"
 sway_start "output HEADLESS-1 scale 2"
-settings
+settings_skip_launch_windows
 app_start "$program" --library "$sway_work/paused.json"
 for _ in $(seq 1 100); do
   shown=$(panel) || true

@@ -4,6 +4,8 @@
 # the programs under it run as an unprivileged user of the tests' own
 # (made when missing), and commands for that user go through `as_user`.
 
+. "$(dirname "${BASH_SOURCE[0]}")/settings.sh"
+
 sway_work=$(mktemp -d)
 chmod 755 "$sway_work"
 sway_pid=""
@@ -107,6 +109,11 @@ sway_start() {
     sleep 0.1
   done
   echo "sway did not start:" >&2; cat "$sway_work/sway.log" >&2; return 1
+}
+
+# Settings that skip the welcome and launch windows.
+settings_skip_launch_windows() {
+  write_settings_skipping_launch_windows "$sway_work/home"
 }
 
 # Starts a program in the session as its user, with a fresh home folder and
