@@ -113,7 +113,7 @@ struct WaylandStrip::Private {
     void readEvents();
     void flush();
 
-    void addOutput(std::uint32_t global, std::uint32_t version);
+    void addOutput(std::uint32_t global);
     void describe(Output& output);
     void removeOutput(std::uint32_t global);
     Output* chooseOutput();
@@ -141,6 +141,55 @@ WaylandStrip::Private* privateOf(void* data)
     return static_cast<WaylandStrip::Private*>(data);
 }
 
+const wl_pointer_listener kPointerListener = {
+    .enter =
+        [](void* data, wl_pointer*, std::uint32_t, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
+            auto* d = privateOf(data);
+            d->pointerIn = surface && surface == d->surface;
+            d->pointerAt = QPointF(wl_fixed_to_double(x), wl_fixed_to_double(y));
+            d->pointerMoved();
+        },
+    .leave =
+        [](void* data, wl_pointer*, std::uint32_t, wl_surface*) {
+            auto* d = privateOf(data);
+            d->pointerIn = false;
+            d->pointerMoved();
+        },
+    .motion =
+        [](void* data, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y) {
+            auto* d = privateOf(data);
+            d->pointerAt = QPointF(wl_fixed_to_double(x), wl_fixed_to_double(y));
+            d->pointerMoved();
+        },
+    .button =
+        [](void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t button, std::uint32_t state) {
+            privateOf(data)->pointerButton(button, state == WL_POINTER_BUTTON_STATE_PRESSED);
+        },
+    .axis = [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {},
+    .frame = [](void*, wl_pointer*) {},
+    .axis_source = [](void*, wl_pointer*, std::uint32_t) {},
+    .axis_stop = [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},
+    .axis_discrete = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
+    .axis_value120 = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
+};
+
+const wl_seat_listener kSeatListener = {
+    .capabilities =
+        [](void* data, wl_seat* seat, std::uint32_t capabilities) {
+            auto* d = privateOf(data);
+            const bool hasPointer = capabilities & WL_SEAT_CAPABILITY_POINTER;
+            if (hasPointer && !d->pointer) {
+                d->pointer = wl_seat_get_pointer(seat);
+                wl_pointer_add_listener(d->pointer, &kPointerListener, d);
+            } else if (!hasPointer && d->pointer) {
+                wl_pointer_destroy(d->pointer);
+                d->pointer = nullptr;
+                d->pointerIn = false;
+            }
+        },
+    .name = [](void*, wl_seat*, const char*) {},
+};
+
 const wl_registry_listener kRegistryListener = {
     .global =
         [](void* data, wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t version) {
@@ -161,59 +210,9 @@ const wl_registry_listener kRegistryListener = {
                     d->describe(*output);
             } else if (iface == wl_seat_interface.name && !d->seat) {
                 d->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-                static const wl_seat_listener seatListener = {
-                    .capabilities =
-                        [](void* data, wl_seat* seat, std::uint32_t capabilities) {
-                            auto* d = privateOf(data);
-                            const bool hasPointer = capabilities & WL_SEAT_CAPABILITY_POINTER;
-                            if (hasPointer && !d->pointer) {
-                                static const wl_pointer_listener pointerListener = {
-                                    .enter =
-                                        [](void* data, wl_pointer*, std::uint32_t, wl_surface* surface, wl_fixed_t x,
-                                           wl_fixed_t y) {
-                                            auto* d = privateOf(data);
-                                            d->pointerIn = surface && surface == d->surface;
-                                            d->pointerAt = QPointF(wl_fixed_to_double(x), wl_fixed_to_double(y));
-                                            d->pointerMoved();
-                                        },
-                                    .leave =
-                                        [](void* data, wl_pointer*, std::uint32_t, wl_surface*) {
-                                            auto* d = privateOf(data);
-                                            d->pointerIn = false;
-                                            d->pointerMoved();
-                                        },
-                                    .motion =
-                                        [](void* data, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y) {
-                                            auto* d = privateOf(data);
-                                            d->pointerAt = QPointF(wl_fixed_to_double(x), wl_fixed_to_double(y));
-                                            d->pointerMoved();
-                                        },
-                                    .button =
-                                        [](void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t button,
-                                           std::uint32_t state) {
-                                            privateOf(data)->pointerButton(button,
-                                                                           state == WL_POINTER_BUTTON_STATE_PRESSED);
-                                        },
-                                    .axis = [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {},
-                                    .frame = [](void*, wl_pointer*) {},
-                                    .axis_source = [](void*, wl_pointer*, std::uint32_t) {},
-                                    .axis_stop = [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},
-                                    .axis_discrete = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
-                                    .axis_value120 = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
-                                };
-                                d->pointer = wl_seat_get_pointer(seat);
-                                wl_pointer_add_listener(d->pointer, &pointerListener, d);
-                            } else if (!hasPointer && d->pointer) {
-                                wl_pointer_destroy(d->pointer);
-                                d->pointer = nullptr;
-                                d->pointerIn = false;
-                            }
-                        },
-                    .name = [](void*, wl_seat*, const char*) {},
-                };
-                wl_seat_add_listener(d->seat, &seatListener, d);
+                wl_seat_add_listener(d->seat, &kSeatListener, d);
             } else if (iface == wl_output_interface.name && version >= 2) {
-                d->addOutput(name, version);
+                d->addOutput(name);
             }
         },
     .global_remove = [](void* data, wl_registry*, std::uint32_t name) { privateOf(data)->removeOutput(name); },
@@ -221,7 +220,7 @@ const wl_registry_listener kRegistryListener = {
 
 } // namespace
 
-void WaylandStrip::Private::addOutput(std::uint32_t global, std::uint32_t)
+void WaylandStrip::Private::addOutput(std::uint32_t global)
 {
     auto output = std::make_unique<Output>();
     output->global = global;
