@@ -109,7 +109,9 @@ struct WaylandStrip::Private {
     ~Private() { disconnect(); }
 
     void disconnect();
-    void fail(const char* what);
+    // Ends the program after a broken connection; `now` from the top of an
+    // event handler, else once the current event is over.
+    void fail(const char* what, bool now = false);
     void readEvents();
     void flush();
 
@@ -646,13 +648,13 @@ void WaylandStrip::Private::readEvents()
         return;
     while (wl_display_prepare_read(display) != 0) {
         if (wl_display_dispatch_pending(display) < 0)
-            return fail("reading");
+            return fail("reading", true);
     }
     // The socket is readable: this read does not wait.
     if (wl_display_read_events(display) < 0)
-        return fail("reading");
+        return fail("reading", true);
     if (wl_display_dispatch_pending(display) < 0)
-        return fail("reading");
+        return fail("reading", true);
     flush();
 }
 
@@ -671,7 +673,7 @@ void WaylandStrip::Private::flush()
     }
 }
 
-void WaylandStrip::Private::fail(const char* what)
+void WaylandStrip::Private::fail(const char* what, bool now)
 {
     if (broken)
         return;
@@ -682,9 +684,15 @@ void WaylandStrip::Private::fail(const char* what)
     std::cerr << "zintara: the connection to the Wayland compositor broke while " << what << " ("
               << std::strerror(error ? error : EPIPE) << "); quitting\n";
     std::cerr.flush();
-    // As SIGTERM: the settings are written, then the program ends.
-    QMetaObject::invokeMethod(qApp, [] { Application::sharedApplication().terminate(nullptr); },
-                              Qt::QueuedConnection);
+    // As SIGTERM: the settings are written, then the program ends. At once
+    // when nothing of the kit's is under way: Xwayland goes with the
+    // compositor, and Qt ends the program without a word to anyone when it
+    // finds its X connection gone first.
+    if (now)
+        Application::sharedApplication().terminate(nullptr);
+    else
+        QMetaObject::invokeMethod(qApp, [] { Application::sharedApplication().terminate(nullptr); },
+                                  Qt::QueuedConnection);
 }
 
 void WaylandStrip::Private::disconnect()
