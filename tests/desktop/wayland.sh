@@ -98,6 +98,11 @@ echo "menu at ${mx},${my}, ${mw} wide"
 [ "$my" = 26 ] && [ $((mx + mw)) -ge $((out_w - width)) ] && [ "$mx" -le "$out_w" ] || fail "the menu is not under the strip"
 
 # Its first item plays: the marquee scrolls, in frames.
+# (Once the menu has settled, and with the pointer over the item first, as
+# a hand would: a menu takes no click in the moment it opens.)
+sleep 0.5
+swaymsg -q seat - cursor set $((mx + 30)) $((my + 12))
+sleep 0.2
 click $((mx + 30)) $((my + 12))
 previous=$(panel)
 moved=0

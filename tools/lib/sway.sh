@@ -51,16 +51,18 @@ if [ "$(id -u)" -eq 0 ]; then
   as_user=(setpriv --reuid="$(id -u "$sway_user")" --regid="$(id -g "$sway_user")" --clear-groups)
 fi
 
-# The program at $1, where the session's user can run it: a copy beside its
-# bundle when the build folder is closed to that user. Prints its path.
+# The program at $1, where the session's user can run it: a copy (beside a
+# copy of its bundle, when it has one) when the build folder is closed to
+# that user. Prints its path.
 program_for_user() {
-  local program="$1"
-  if "${as_user[@]}" test -x "$program" -a -r "$(dirname "$program")/Zintara.app"; then
+  local program="$1" bundle
+  bundle="$(dirname "$program")/Zintara.app"
+  if "${as_user[@]}" test -x "$program" && { [ ! -d "$bundle" ] || "${as_user[@]}" test -r "$bundle"; }; then
     echo "$program"; return 0
   fi
   mkdir -p "$sway_work/bin"
   cp "$program" "$sway_work/bin/"
-  cp -r "$(dirname "$program")/Zintara.app" "$sway_work/bin/"
+  [ ! -d "$bundle" ] || cp -r "$bundle" "$sway_work/bin/"
   chmod -R a+rX "$sway_work/bin"
   echo "$sway_work/bin/$(basename "$program")"
 }
@@ -131,7 +133,7 @@ app_start() {
 # pointer): a headless sway has none, and its cursor commands reach clients
 # only through one.
 pointer_start() {
-  "${as_user[@]}" "$1" >"$sway_work/pointer.log" 2>&1 &
+  "${as_user[@]}" "$(program_for_user "$1")" >"$sway_work/pointer.log" 2>&1 &
   pointer_pid=$!
   for _ in $(seq 1 50); do
     grep -q ready "$sway_work/pointer.log" && return 0
