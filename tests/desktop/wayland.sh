@@ -175,6 +175,7 @@ dialog() { # waits for a window by title; prints its type and rectangle
 }
 read -r type x y w h < <(dialog "Welcome to Zintara")
 [ "$type" = floating_con ] || fail "the welcome window is ${type:-missing}, not floating"
+sleep 0.5 # settled, as a hand would find it
 click $((x + w - 80)) $((y + h - 28)) # its Open Preferences button
 read -r type _ < <(dialog "Zintara Preferences")
 [ "$type" = floating_con ] || fail "the preferences window is ${type:-missing}, not floating"
