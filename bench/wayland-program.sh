@@ -97,21 +97,9 @@ cat >"$sway_work/paused.json" <<'EOF'
 EOF
 chmod a+r "$sway_work/conky.conf" "$sway_work/paused.json"
 
-# Zintara's first-launch settings but for the welcome window, and the player
-# launched at start.
-scrolling_settings() {
-  mkdir -p "$sway_work/home/.config"
-  cat >"$sway_work/home/.config/org.zintara.Zintara.plist" <<'PLIST'
-<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-<key>showWelcome</key><false/><key>launchiTunes</key><true/>
-</dict></plist>
-PLIST
-}
-
 echo "Scrolling, each in a sway session of its own, ${seconds} s: Zintara (built-in player, 30 fps, layer-shell panel)"
 sway_start
-scrolling_settings
+settings_skip_launch_windows launch # the player launched at start
 app_start "$zintara"
 measure Zintara
 zscroll=$program_share zsession=$session_share zpeak=$memory

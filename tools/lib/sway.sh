@@ -113,9 +113,10 @@ sway_start() {
   echo "sway did not start:" >&2; cat "$sway_work/sway.log" >&2; return 1
 }
 
-# Settings that skip the welcome and launch windows.
+# Settings that skip the welcome and launch windows; with "launch", the
+# player is launched at start.
 settings_skip_launch_windows() {
-  write_settings_skipping_launch_windows "$sway_work/home"
+  write_settings_skipping_launch_windows "$sway_work/home" "${1:-}"
 }
 
 # Starts a program in the session as its user, with a fresh home folder and
