@@ -1,6 +1,7 @@
 #include "kit/GraphicsContext.h"
 
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 
 namespace kit {
@@ -28,8 +29,15 @@ GraphicsContext* GraphicsContext::current()
 
 double GraphicsContext::scale() const
 {
-    const QPaintDevice* device = m_painter.device();
+    const QPaintDevice* device = target(m_painter);
     return device ? device->devicePixelRatioF() : 1.0;
+}
+
+const QPaintDevice* GraphicsContext::target(const QPainter& painter)
+{
+    const QPaintEngine* engine = painter.paintEngine();
+    const QPaintDevice* device = engine ? engine->paintDevice() : nullptr;
+    return device ? device : painter.device();
 }
 
 void GraphicsContext::flip(QPainter& painter, double height)

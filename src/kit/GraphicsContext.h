@@ -2,6 +2,7 @@
 
 #include "kit/Color.h"
 
+class QPaintDevice;
 class QPainter;
 
 namespace kit {
@@ -30,6 +31,10 @@ public:
     // Turns a painter with the device's top-left, y-down coordinates into a
     // bottom-left, y-up one for an area `height` points high.
     static void flip(QPainter& painter, double height);
+
+    // Where the painter's pixels land: its own device, or the device it is
+    // redirected to (a widget drawn into an image, as for a Wayland panel).
+    static const QPaintDevice* target(const QPainter& painter);
 
 private:
     QPainter& m_painter;

@@ -1,6 +1,7 @@
 #include "kit/StatusBar.h"
 
 #include "kit/StatusItem.h"
+#include "kit/WaylandStrip.h"
 #include "kit/X11Dock.h"
 
 #include <QCoreApplication>
@@ -33,11 +34,31 @@ public:
         setWindowOpacity(0.96);
     }
 
+    // Puts the items at their distances from the right end. A window manager
+    // may make the strip wider than asked (i3 spreads docks over the whole
+    // top): the items stay at the right end, over the band.
+    void placeItems()
+    {
+        for (QObject* child : children()) {
+            auto* item = qobject_cast<QWidget*>(child);
+            const QVariant fromRight = item ? item->property(kFromRight) : QVariant();
+            if (fromRight.isValid())
+                item->move(width() - fromRight.toInt(), 0);
+        }
+    }
+    static constexpr const char* kFromRight = "zintaraFromRight";
+
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
         StatusBar::paintStrip(painter, size());
+    }
+
+    void resizeEvent(QResizeEvent*) override
+    {
+        placeItems();
+        update(); // where the items were shows the band again
     }
 };
 
@@ -45,6 +66,7 @@ protected:
 
 struct StatusBar::Private {
     QPointer<QWidget> strip;
+    QRect asked; // the strip's place as last asked for
     QMetaObject::Connection screenMoved, screenAreaChanged;
 
     QWidget* ensureStrip(StatusBar* bar)
@@ -174,13 +196,21 @@ void StatusBar::layOut()
         if (QWidget* slot = item->widget(); slot && strip) {
             if (slot->parentWidget() != strip)
                 slot->setParent(strip);
-            slot->move(static_cast<int>(std::lround(right - stripLeft)), 0);
+            slot->setProperty(StripWidget::kFromRight, static_cast<int>(std::lround(barWidth - right)));
             slot->setVisible(right >= stripLeft);
         }
     }
 
     if (!strip)
         return;
+    static_cast<StripWidget*>(strip)->placeItems();
+    const int thickness = static_cast<int>(kThickness);
+    const int stripWidth = static_cast<int>(std::lround(total));
+    // On a compositor with layer shell the strip is its panel instead.
+    if (WaylandStrip* panel = WaylandStrip::instance()) {
+        panel->show(strip, m_items.empty() ? QSize() : QSize(stripWidth, thickness));
+        return;
+    }
     if (m_items.empty()) {
         // Hidden at the next pass only: an item replaced in one go (each
         // save of the preferences) then never unmaps the strip, and the
@@ -191,8 +221,6 @@ void StatusBar::layOut()
         });
         return;
     }
-    const int thickness = static_cast<int>(kThickness);
-    const int stripWidth = static_cast<int>(std::lround(total));
     if (!strip->isVisible()) {
         // The dock's marks go on before each map: the window manager reads
         // them as it takes the window on, and drops some from a window it
@@ -206,12 +234,17 @@ void StatusBar::layOut()
         const QRect area = X11Dock::workAreaWithout(strip->windowHandle(), screen, right - stripWidth + 1, right);
         place.moveTopRight(QPoint(area.right(), area.top()));
     }
-    if (strip->geometry() != place) {
-        // Window managers size a window in its resize steps from its base
-        // size; the strip keeps exactly its size, under its own strut.
-        strip->setFixedSize(place.size());
-        strip->setBaseSize(X11Dock::baseSizeForFixed(QGuiApplication::primaryScreen(), place.size()));
-        strip->setGeometry(place);
+    // Asked once a place: a window manager that keeps docks elsewhere (i3
+    // spreads them over the whole top) is not asked again at every layout.
+    if (place != d->asked || !strip->isVisible()) {
+        d->asked = place;
+        if (strip->geometry() != place) {
+            // Window managers size a window in its resize steps from its
+            // base size; the strip keeps exactly its size, under its own strut.
+            strip->setFixedSize(place.size());
+            strip->setBaseSize(X11Dock::baseSizeForFixed(QGuiApplication::primaryScreen(), place.size()));
+            strip->setGeometry(place);
+        }
     }
     strip->show();
     strip->raise();

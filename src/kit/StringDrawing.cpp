@@ -176,7 +176,7 @@ Size g_lastShadowLayer;
 // The drawing target's whole area in the painter's current coordinates.
 QRectF targetArea(const QPainter& painter)
 {
-    const QPaintDevice* device = painter.device();
+    const QPaintDevice* device = GraphicsContext::target(painter);
     if (!device)
         return QRectF();
     // The painter's transformation ends in device pixels. Images and pixmaps

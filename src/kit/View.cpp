@@ -4,6 +4,7 @@
 #include "kit/GraphicsContext.h"
 #include "kit/Image.h"
 #include "kit/RunLoop.h"
+#include "kit/WaylandStrip.h"
 #include "kit/X11ImageSender.h"
 
 #include <QBackingStore>
@@ -196,6 +197,18 @@ std::optional<Placement> placementOf(QWidget* widget)
     return p;
 }
 
+// Draws the widget again where Qt's paint pass does not reach: on a Wayland
+// panel. False elsewhere.
+bool redrawOnPanel(QWidget* widget)
+{
+    const QWidget* top = widget->window();
+    WaylandStrip* panel = WaylandStrip::showing(top);
+    if (!panel)
+        return false;
+    panel->redraw(QRect(widget->mapTo(top, QPoint(0, 0)), widget->size()));
+    return true;
+}
+
 // The backing store's pixels, when they are an image at one pixel a point.
 const QImage* storeImage(QBackingStore* store)
 {
@@ -310,7 +323,8 @@ void View::setNeedsDisplay(bool flag)
     if (!widget)
         return;
     if (!m_backdrop) {
-        widget->update();
+        if (!redrawOnPanel(widget))
+            widget->update();
         return;
     }
     // Drawn once the current work is done, however many requests came.
@@ -357,7 +371,8 @@ void View::present()
     const std::optional<Placement> place = m_backdrop ? placementOf(widget) : std::nullopt;
     if (!place) {
         // Not on screen as a whole: the widget pass draws it when it shows.
-        widget->update();
+        if (!redrawOnPanel(widget))
+            widget->update();
         return;
     }
     // What the widget pass would do for this one widget, minus the events:
@@ -478,7 +493,7 @@ void View::display()
     // Drawn now, out of turn: frames queued ahead were drawn without it.
     cancelQueuedFrames();
     QWidget* widget = m_handle->widget.data();
-    if (widget && widget->isVisible())
+    if (widget && widget->isVisible() && !redrawOnPanel(widget))
         widget->repaint();
 }
 
@@ -552,7 +567,11 @@ void View::trackPointer(Point location, bool present)
 double View::backingScaleFactor() const
 {
     const QWidget* widget = m_handle->widget.data();
-    return widget ? widget->devicePixelRatioF() : 1.0;
+    if (!widget)
+        return 1.0;
+    if (const WaylandStrip* panel = WaylandStrip::showing(widget->window()))
+        return panel->scale();
+    return widget->devicePixelRatioF();
 }
 
 std::unique_ptr<Image> View::renderedImage(double scale)

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
@@ -80,6 +81,12 @@ void Window::makeKeyAndOrderFront(void*)
     // A window not yet placed opens in the middle of the screen.
     if (!d->shownBefore) {
         d->shownBefore = true;
+        // Its size is its own: the controls sit at fixed places. Saying so
+        // (equal minimum and maximum sizes) is also what makes tiling window
+        // managers (i3, sway) float it rather than tile it.
+        if (QLayout* layout = d->widget->layout())
+            layout->activate(); // the size the layout gives it
+        d->widget->setFixedSize(d->widget->size());
         center();
     }
     d->widget->show();
@@ -128,7 +135,11 @@ void Window::setFrame(Rect frame, bool display)
         // Client size follows the frame, less the decorations.
         const int dw = current.width() - d->widget->width();
         const int dh = current.height() - d->widget->height();
-        d->widget->resize(static_cast<int>(frame.width()) - dw, static_cast<int>(frame.height()) - dh);
+        const QSize size(static_cast<int>(frame.width()) - dw, static_cast<int>(frame.height()) - dh);
+        if (d->widget->minimumSize() == d->widget->maximumSize())
+            d->widget->setFixedSize(size); // a size of its own still, the new one
+        else
+            d->widget->resize(size);
     }
     d->widget->move(x, y);
     if (display)

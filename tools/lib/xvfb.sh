@@ -1,6 +1,8 @@
 # Helpers for running Zintara on a private virtual X display. Source it,
 # then call xvfb_start; everything started is stopped when the shell exits.
 
+. "$(dirname "${BASH_SOURCE[0]}")/settings.sh"
+
 xvfb_work=$(mktemp -d)
 xvfb_pid=""
 app_pid=""
@@ -62,13 +64,7 @@ wm_start() {
 # Settings that skip the welcome and launch windows, so the program goes
 # straight to the status bar.
 settings_skip_launch_windows() {
-  mkdir -p "$xvfb_work/home/.config"
-  cat >"$xvfb_work/home/.config/org.zintara.Zintara.plist" <<'PLIST'
-<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-<key>showWelcome</key><false/><key>launchiTunes</key><false/>
-</dict></plist>
-PLIST
+  write_settings_skipping_launch_windows "$xvfb_work/home"
 }
 
 # Starts a program in the background with a fresh home folder; its output
