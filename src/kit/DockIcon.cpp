@@ -5,7 +5,7 @@
 #include "kit/Bundle.h"
 #include "kit/Menu.h"
 #include "kit/RunLoop.h"
-#include "kit/X11Dock.h"
+#include "kit/X11Support.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -36,7 +36,7 @@ protected:
             const Qt::WindowType type = widget ? widget->windowType() : Qt::Widget;
             if (widget && widget->isWindow() && type != Qt::Popup && type != Qt::ToolTip) {
                 widget->winId();
-                X11Dock::skipTaskbar(widget->windowHandle());
+                x11::skipTaskbar(widget->windowHandle());
             }
         }
         return false;

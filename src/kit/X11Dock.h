@@ -46,10 +46,6 @@ public:
     // be rounded down.
     static QSize baseSizeForFixed(const QScreen* screen, const QSize& size);
 
-    // Keeps an ordinary window out of the taskbar and the pager. Call as the
-    // window is about to be shown.
-    static void skipTaskbar(QWindow* window);
-
     // Calls `changed` whenever another window's reservation may have
     // changed: a window came or went, or changed its strut. The work area
     // alone does not tell, since the window's own strut can hide a change

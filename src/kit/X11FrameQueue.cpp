@@ -1,7 +1,7 @@
 #include "kit/X11FrameQueue.h"
 
 #include "kit/Clock.h"
-#include "kit/X11Pixels.h"
+#include "kit/X11Support.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -27,25 +27,17 @@ constexpr std::int64_t kSettledMs = 250;
 // which could otherwise overtake them.
 constexpr std::int64_t kOvertakeMs = 20;
 
-template <typename Reply>
-struct Freed {
-    Reply* reply;
-    ~Freed() { std::free(reply); }
-    Reply* operator->() const { return reply; }
-    explicit operator bool() const { return reply != nullptr; }
-};
-
 // The SERVERTIME counter, read from the list of system counters by hand:
 // each entry is padded to four bytes, which the generated iterator skips
 // wrongly.
 xcb_sync_counter_t findServerTime(xcb_connection_t* c)
 {
-    Freed<xcb_sync_list_system_counters_reply_t> list{
-        xcb_sync_list_system_counters_reply(c, xcb_sync_list_system_counters(c), nullptr)};
+    const x11::Reply<xcb_sync_list_system_counters_reply_t> list(
+        xcb_sync_list_system_counters_reply(c, xcb_sync_list_system_counters(c), nullptr));
     if (!list)
         return XCB_NONE;
-    const auto* entry = reinterpret_cast<const std::uint8_t*>(list.reply + 1);
-    const auto* end = reinterpret_cast<const std::uint8_t*>(list.reply) + 32 + std::size_t(list->length) * 4;
+    const auto* entry = reinterpret_cast<const std::uint8_t*>(list.get() + 1);
+    const auto* end = reinterpret_cast<const std::uint8_t*>(list.get()) + 32 + std::size_t(list->length) * 4;
     static constexpr char kName[] = "SERVERTIME";
     for (std::uint32_t i = 0; i < list->counters_len && entry + 14 <= end; ++i) {
         std::uint32_t counter = 0;
@@ -87,9 +79,9 @@ X11FrameQueue::~X11FrameQueue()
 
 bool X11FrameQueue::accepts(QWindow* window)
 {
-    if (m_unavailable || !window || !window->handle())
+    const xcb_window_t id = x11::windowId(window);
+    if (m_unavailable || id == XCB_WINDOW_NONE)
         return false;
-    const auto id = static_cast<xcb_window_t>(window->winId());
     if (id != m_window) {
         cancel();
         if (m_appGc != XCB_NONE)
@@ -97,23 +89,20 @@ bool X11FrameQueue::accepts(QWindow* window)
         m_appGc = XCB_NONE;
         m_window = id;
         m_takesPixels = x11::takesImagePixels(m_app, id);
-        if (m_takesPixels) {
-            m_appGc = xcb_generate_id(m_app);
-            const std::uint32_t noExposures = 0;
-            xcb_create_gc(m_app, m_appGc, id, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
-        }
+        if (m_takesPixels)
+            m_appGc = x11::createQuietGc(m_app, id);
     }
     return m_takesPixels;
 }
 
 bool X11FrameQueue::queue(QWindow* window, const QImage& frame, const QPoint& at, double date)
 {
-    if (frame.format() != QImage::Format_RGB32 && frame.format() != QImage::Format_ARGB32_Premultiplied)
+    if (!x11::hasWindowPixelLayout(frame))
         return false;
     if (frame.isNull() || !std::isfinite(date) || !accepts(window))
         return false;
     const std::size_t bytes = frame.sizeInBytes();
-    if (bytes + 24 > std::size_t(xcb_get_maximum_request_length(m_app)) * 4
+    if (bytes > x11::maxPutImageBytes(m_app)
         || std::size_t(frame.bytesPerLine()) != std::size_t(frame.width()) * 4
         || std::size_t(frame.height()) * kSlots > 32767)
         return false;
@@ -149,9 +138,7 @@ bool X11FrameQueue::queue(QWindow* window, const QImage& frame, const QPoint& at
         // Due so soon that its copy could overtake pixels sent on the other
         // connection: they go in line with it.
         sendStaged();
-        xcb_put_image(m_timed, XCB_IMAGE_FORMAT_Z_PIXMAP, m_ring, m_timedGc, static_cast<std::uint16_t>(m_width),
-                      static_cast<std::uint16_t>(m_height), 0, y, 0, 24, static_cast<std::uint32_t>(bytes),
-                      frame.constBits());
+        x11::putPixels(m_timed, m_ring, m_timedGc, m_width, m_height, 0, y, frame.constBits());
     } else {
         // A frame replaced while its copy waits shows the new pixels; one
         // whose copy was just made is simply seen a moment longer.
@@ -195,14 +182,13 @@ void X11FrameQueue::sendStaged()
     if (m_stagedCount == 0)
         return;
     const std::size_t frameBytes = m_staged.size() / m_stagedCount;
-    const std::size_t limit = std::size_t(xcb_get_maximum_request_length(m_app)) * 4 - 24;
+    const std::size_t limit = x11::maxPutImageBytes(m_app);
     const std::size_t perRequest = std::max<std::size_t>(1, limit / frameBytes);
     for (std::size_t done = 0; done < m_stagedCount;) {
         const std::size_t count = std::min(perRequest, m_stagedCount - done);
-        const auto y = static_cast<std::int16_t>((m_stagedFirst + done) * std::size_t(m_height));
-        xcb_put_image(m_app, XCB_IMAGE_FORMAT_Z_PIXMAP, m_ring, m_appGc, static_cast<std::uint16_t>(m_width),
-                      static_cast<std::uint16_t>(count * std::size_t(m_height)), 0, y, 0, 24,
-                      static_cast<std::uint32_t>(count * frameBytes), m_staged.data() + done * frameBytes);
+        const auto y = static_cast<int>((m_stagedFirst + done) * std::size_t(m_height));
+        x11::putPixels(m_app, m_ring, m_appGc, m_width, static_cast<int>(count) * m_height, 0, y,
+                       m_staged.data() + done * frameBytes);
         done += count;
     }
     m_staged.clear();
@@ -235,17 +221,19 @@ bool X11FrameQueue::openTimedConnection()
     bool ready = c && !xcb_connection_has_error(c);
     if (ready) {
         const xcb_query_extension_reply_t* sync = xcb_get_extension_data(c, &xcb_sync_id);
-        Freed<xcb_sync_initialize_reply_t> version{
+        const x11::Reply<xcb_sync_initialize_reply_t> version(
             sync && sync->present
                 ? xcb_sync_initialize_reply(c, xcb_sync_initialize(c, XCB_SYNC_MAJOR_VERSION, XCB_SYNC_MINOR_VERSION),
                                             nullptr)
-                : nullptr};
+                : nullptr);
         ready = bool(version);
     }
     // The same server as the application's: it sees the window alike.
     if (ready) {
-        Freed<xcb_get_geometry_reply_t> ours{xcb_get_geometry_reply(c, xcb_get_geometry(c, m_window), nullptr)};
-        Freed<xcb_get_geometry_reply_t> app{xcb_get_geometry_reply(m_app, xcb_get_geometry(m_app, m_window), nullptr)};
+        const x11::Reply<xcb_get_geometry_reply_t> ours(
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, m_window), nullptr));
+        const x11::Reply<xcb_get_geometry_reply_t> app(
+            xcb_get_geometry_reply(m_app, xcb_get_geometry(m_app, m_window), nullptr));
         ready = ours && app && ours->root == app->root && ours->width == app->width && ours->height == app->height
                 && ours->depth == app->depth;
     }
@@ -257,8 +245,8 @@ bool X11FrameQueue::openTimedConnection()
         return false;
     }
     const double before = Clock::current().now();
-    Freed<xcb_sync_query_counter_reply_t> time{
-        xcb_sync_query_counter_reply(c, xcb_sync_query_counter(c, m_serverTime), nullptr)};
+    const x11::Reply<xcb_sync_query_counter_reply_t> time(
+        xcb_sync_query_counter_reply(c, xcb_sync_query_counter(c, m_serverTime), nullptr));
     const double after = Clock::current().now();
     if (!time) {
         xcb_disconnect(c);
@@ -269,9 +257,7 @@ bool X11FrameQueue::openTimedConnection()
         = (std::int64_t(time->counter_value.hi) << 32) | std::int64_t(time->counter_value.lo);
     m_offset = server - std::llround((before + after) * 500.0);
     m_timed = c;
-    m_timedGc = xcb_generate_id(c);
-    const std::uint32_t noExposures = 0;
-    xcb_create_gc(c, m_timedGc, m_window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+    m_timedGc = x11::createQuietGc(c, m_window);
     return true;
 }
 
