@@ -1,7 +1,7 @@
 #include "kit/StatusBar.h"
 
 #include "kit/StatusItem.h"
-#include "kit/X11Dock.h"
+#include "kit/X11Panel.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -59,7 +59,7 @@ struct StatusBar::Private {
             bar->layOut();
         });
         followPrimaryScreen(bar);
-        X11Dock::watchReservations(strip, [bar] { bar->layOut(); });
+        X11Panel::watchReservations(strip, [bar] { bar->layOut(); });
         return strip.data();
     }
 
@@ -194,28 +194,28 @@ void StatusBar::layOut()
     const int thickness = static_cast<int>(kThickness);
     const int stripWidth = static_cast<int>(std::lround(total));
     if (!strip->isVisible()) {
-        // The dock's marks go on before each map: the window manager reads
+        // The panel's marks go on before each map: the window manager reads
         // them as it takes the window on, and drops some from a window it
         // lets go.
         strip->winId();
-        X11Dock::prepare(strip->windowHandle(), QStringLiteral("Zintara"));
+        X11Panel::markAsPanel(strip->windowHandle(), QStringLiteral("Zintara"));
     }
     QRect place(0, 0, stripWidth, thickness);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const int right = screen->availableGeometry().right();
-        const QRect area = X11Dock::workAreaWithout(strip->windowHandle(), screen, right - stripWidth + 1, right);
+        const QRect area = X11Panel::workAreaWithout(strip->windowHandle(), screen, right - stripWidth + 1, right);
         place.moveTopRight(QPoint(area.right(), area.top()));
     }
     if (strip->geometry() != place) {
         // Window managers size a window in its resize steps from its base
         // size; the strip keeps exactly its size, under its own strut.
         strip->setFixedSize(place.size());
-        strip->setBaseSize(X11Dock::baseSizeForFixed(QGuiApplication::primaryScreen(), place.size()));
+        strip->setBaseSize(X11Panel::baseSizeForFixed(QGuiApplication::primaryScreen(), place.size()));
         strip->setGeometry(place);
     }
     strip->show();
     strip->raise();
-    X11Dock::reserveTop(strip->windowHandle(), place);
+    X11Panel::reserveTop(strip->windowHandle(), place);
 }
 
 } // namespace kit

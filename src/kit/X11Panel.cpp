@@ -1,4 +1,4 @@
-#include "kit/X11Dock.h"
+#include "kit/X11Panel.h"
 
 #include "kit/X11Support.h"
 
@@ -126,18 +126,18 @@ private:
 
 } // namespace
 
-void X11Dock::watchReservations(QObject* context, std::function<void()> changed)
+void X11Panel::watchReservations(QObject* context, std::function<void()> changed)
 {
     if (xcb_connection_t* c = x11::applicationConnection(); c && context)
         new ReservationWatch(context, c, std::move(changed));
 }
 
-bool X11Dock::isAvailable()
+bool X11Panel::isAvailable()
 {
     return x11::applicationConnection() != nullptr;
 }
 
-void X11Dock::prepare(QWindow* window, const QString& title)
+void X11Panel::markAsPanel(QWindow* window, const QString& title)
 {
     xcb_connection_t* c = x11::applicationConnection();
     if (!c || !window)
@@ -167,7 +167,7 @@ void X11Dock::prepare(QWindow* window, const QString& title)
     xcb_flush(c);
 }
 
-void X11Dock::reserveTop(QWindow* window, const QRect& place)
+void X11Panel::reserveTop(QWindow* window, const QRect& place)
 {
     xcb_connection_t* c = x11::applicationConnection();
     const xcb_window_t id = x11::windowId(window);
@@ -204,7 +204,7 @@ void X11Dock::reserveTop(QWindow* window, const QRect& place)
     xcb_flush(c);
 }
 
-QSize X11Dock::baseSizeForFixed(const QScreen* screen, const QSize& size)
+QSize X11Panel::baseSizeForFixed(const QScreen* screen, const QSize& size)
 {
     const qreal factor = screen ? screen->devicePixelRatio() : 1.0;
     const auto scaled = [factor](int v) { return static_cast<int>(std::lround(v * factor)); };
@@ -220,7 +220,7 @@ QSize X11Dock::baseSizeForFixed(const QScreen* screen, const QSize& size)
     return QSize(base(size.width()), base(size.height()));
 }
 
-QRect X11Dock::workAreaWithout(const QWindow* window, const QScreen* screen, int left, int right)
+QRect X11Panel::workAreaWithout(const QWindow* window, const QScreen* screen, int left, int right)
 {
     if (!screen)
         return {};
