@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace kit {
 
@@ -97,12 +98,28 @@ bool X11FrameQueue::accepts(QWindow* window)
 
 bool X11FrameQueue::queue(QWindow* window, const QImage& frame, const QPoint& at, double date)
 {
-    if (!x11::hasWindowPixelLayout(frame))
+    if (!std::isfinite(date) || !readyFor(window, frame))
         return false;
-    if (frame.isNull() || !std::isfinite(date) || !accepts(window))
+    const std::int64_t due = std::llround(date * 1000.0) + m_offset;
+    const std::int64_t now = serverNow();
+    const std::optional<std::size_t> waiting = slotDueAt(due);
+    const std::optional<std::size_t> slot = waiting ? waiting : takeSlot(now);
+    if (!slot)
         return false;
-    const std::size_t bytes = frame.sizeInBytes();
-    if (bytes > x11::maxPutImageBytes(m_app)
+    if (!waiting && due - now < kOvertakeMs)
+        sendInLine(*slot, frame);
+    else
+        stage(*slot, frame);
+    if (!waiting)
+        copyWhenDue(*slot, due, at);
+    return true;
+}
+
+bool X11FrameQueue::readyFor(QWindow* window, const QImage& frame)
+{
+    if (!x11::hasWindowPixelLayout(frame) || frame.isNull() || !accepts(window))
+        return false;
+    if (std::size_t(frame.sizeInBytes()) > x11::maxPutImageBytes(m_app)
         || std::size_t(frame.bytesPerLine()) != std::size_t(frame.width()) * 4
         || std::size_t(frame.height()) * kSlots > 32767)
         return false;
@@ -115,42 +132,55 @@ bool X11FrameQueue::queue(QWindow* window, const QImage& frame, const QPoint& at
         return false;
     if (m_ring == XCB_NONE)
         makeRing();
+    return true;
+}
 
-    const std::int64_t due = std::llround(date * 1000.0) + m_offset;
-    const std::int64_t now = serverNow();
-    std::size_t slot = kSlots;
+std::optional<std::size_t> X11FrameQueue::slotDueAt(std::int64_t due) const
+{
     for (std::size_t i = 0; i < kSlots; ++i) {
-        if (m_due[i] == due) {
-            slot = i;
-            break;
-        }
+        if (m_due[i] == due)
+            return i;
     }
-    const bool fresh = slot == kSlots;
-    if (fresh) {
-        // Slots are taken in turn, so frames queued together sit side by side.
-        if (m_due[m_nextSlot] >= now - kSettledMs)
-            return false; // its frame may still be waiting
-        slot = m_nextSlot;
-        m_nextSlot = (m_nextSlot + 1) % kSlots;
-    }
-    const auto y = static_cast<std::int16_t>(slot * std::size_t(m_height));
-    if (fresh && due - now < kOvertakeMs) {
-        // Due so soon that its copy could overtake pixels sent on the other
-        // connection: they go in line with it.
+    return std::nullopt;
+}
+
+std::optional<std::size_t> X11FrameQueue::takeSlot(std::int64_t now)
+{
+    // Slots are taken in turn, so frames queued together sit side by side.
+    if (m_due[m_nextSlot] >= now - kSettledMs)
+        return std::nullopt; // its frame may still be waiting
+    const std::size_t slot = m_nextSlot;
+    m_nextSlot = (m_nextSlot + 1) % kSlots;
+    return slot;
+}
+
+int X11FrameQueue::slotTop(std::size_t slot) const
+{
+    return static_cast<int>(slot * std::size_t(m_height));
+}
+
+void X11FrameQueue::sendInLine(std::size_t slot, const QImage& frame)
+{
+    // Due so soon that its copy could overtake pixels sent on the other
+    // connection: they go in line with it.
+    sendStaged();
+    x11::putPixels(m_timed, m_ring, m_timedGc, m_width, m_height, 0, slotTop(slot), frame.constBits());
+}
+
+void X11FrameQueue::stage(std::size_t slot, const QImage& frame)
+{
+    // A frame replaced while its copy waits shows the new pixels; one whose
+    // copy was just made is simply seen a moment longer.
+    if (m_stagedCount > 0 && slot != m_stagedFirst + m_stagedCount)
         sendStaged();
-        x11::putPixels(m_timed, m_ring, m_timedGc, m_width, m_height, 0, y, frame.constBits());
-    } else {
-        // A frame replaced while its copy waits shows the new pixels; one
-        // whose copy was just made is simply seen a moment longer.
-        if (m_stagedCount > 0 && slot != m_stagedFirst + m_stagedCount)
-            sendStaged();
-        if (m_stagedCount == 0)
-            m_stagedFirst = slot;
-        m_staged.insert(m_staged.end(), frame.constBits(), frame.constBits() + bytes);
-        ++m_stagedCount;
-    }
-    if (!fresh)
-        return true;
+    if (m_stagedCount == 0)
+        m_stagedFirst = slot;
+    m_staged.insert(m_staged.end(), frame.constBits(), frame.constBits() + frame.sizeInBytes());
+    ++m_stagedCount;
+}
+
+void X11FrameQueue::copyWhenDue(std::size_t slot, std::int64_t due, const QPoint& at)
+{
     m_due[slot] = due;
     const xcb_sync_waitcondition_t when{
         {m_serverTime, XCB_SYNC_VALUETYPE_ABSOLUTE,
@@ -158,10 +188,9 @@ bool X11FrameQueue::queue(QWindow* window, const QImage& frame, const QPoint& at
          XCB_SYNC_TESTTYPE_POSITIVE_COMPARISON},
         {0, 0}};
     xcb_sync_await(m_timed, 1, &when);
-    xcb_copy_area(m_timed, m_ring, m_window, m_timedGc, 0, y, static_cast<std::int16_t>(at.x()),
-                  static_cast<std::int16_t>(at.y()), static_cast<std::uint16_t>(m_width),
-                  static_cast<std::uint16_t>(m_height));
-    return true;
+    xcb_copy_area(m_timed, m_ring, m_window, m_timedGc, 0, static_cast<std::int16_t>(slotTop(slot)),
+                  static_cast<std::int16_t>(at.x()), static_cast<std::int16_t>(at.y()),
+                  static_cast<std::uint16_t>(m_width), static_cast<std::uint16_t>(m_height));
 }
 
 void X11FrameQueue::flush()
@@ -186,9 +215,8 @@ void X11FrameQueue::sendStaged()
     const std::size_t perRequest = std::max<std::size_t>(1, limit / frameBytes);
     for (std::size_t done = 0; done < m_stagedCount;) {
         const std::size_t count = std::min(perRequest, m_stagedCount - done);
-        const auto y = static_cast<int>((m_stagedFirst + done) * std::size_t(m_height));
-        x11::putPixels(m_app, m_ring, m_appGc, m_width, static_cast<int>(count) * m_height, 0, y,
-                       m_staged.data() + done * frameBytes);
+        x11::putPixels(m_app, m_ring, m_appGc, m_width, static_cast<int>(count) * m_height, 0,
+                       slotTop(m_stagedFirst + done), m_staged.data() + done * frameBytes);
         done += count;
     }
     m_staged.clear();
