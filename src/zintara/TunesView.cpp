@@ -124,8 +124,8 @@ void TunesView::renderLine()
     const bool cut = measured.width + 2.0 * kEndRoom > widest;
     strWidth = static_cast<float>(cut ? widest : measured.width + 2.0 * kEndRoom);
 
-    const double H = frame().height();
-    img = std::make_unique<kit::Image>(kit::Size{strWidth, H}, scale);
+    const double height = frame().height();
+    img = std::make_unique<kit::Image>(kit::Size{strWidth, height}, scale);
     ++m_imageSerial;
     img->lockFocus();
     if (drawNotes && !scrollingDisabled) {
@@ -135,8 +135,9 @@ void TunesView::renderLine()
                               kit::CompositingOperation::SourceOver, 1.0);
         }
     }
-    const double h = measured.height;
-    kit::Rect textRect = h <= H ? kit::Rect(0.0, (H - h) * 0.5, strWidth, h) : kit::Rect(0.0, 0.0, strWidth, H);
+    kit::Rect textRect = measured.height <= height
+                             ? kit::Rect(0.0, (height - measured.height) * 0.5, strWidth, measured.height)
+                             : kit::Rect(0.0, 0.0, strWidth, height);
     textRect.origin.y += static_cast<float>(vertAdjust);
     if (cut) {
         textRect.origin.x = kEndRoom;

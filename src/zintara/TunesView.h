@@ -74,7 +74,6 @@ public:
     bool isPaused = false;
     std::int8_t pieStyle = 0; // 0 none, 1 pie, 2 progress bar
     float timePerc = 0.0f;
-    float lastTimePerc = 0.0f;
     float scrollSpeed = 0.0f; // points per tick
     bool drawShadow = false;
     bool drawNotes = false;
@@ -118,9 +117,17 @@ private:
         bool stands = false;
         bool fadeEdges = false;
         bool scrollingDisabled = false;
-        double io = 0.0;
+        double wholeOffset = 0.0;
         friend bool operator==(const PaintState&, const PaintState&) = default;
     };
+    // Where the line goes: the text area, the view's width short of the
+    // pie's or the bar's room, and whether the line fits it and stands.
+    struct LineLayout {
+        double textWidth = 0.0;
+        bool stands = false;
+    };
+    LineLayout lineLayout() const;
+
     PaintState paintState() const { return paintState(offset); }
     PaintState paintState(float atOffset) const;
     // The screen does not show what the state would paint.
