@@ -25,9 +25,9 @@ TunesView::LineLayout TunesView::lineLayout() const
 {
     const double viewWidth = frame().width();
     LineLayout layout;
-    layout.textWidth = pieStyle == 1 ? viewWidth - kPieRoom : pieStyle == 2 ? viewWidth - kBarRoom : viewWidth;
+    layout.textWidth = m_pieStyle == 1 ? viewWidth - kPieRoom : m_pieStyle == 2 ? viewWidth - kBarRoom : viewWidth;
     // A line that fits stands still, right-aligned in the text area.
-    layout.stands = strWidth + (drawNotes ? kNoteAllowance : 0.0) < layout.textWidth + kFitSlack;
+    layout.stands = m_strWidth + (m_drawNotes ? kNoteAllowance : 0.0) < layout.textWidth + kFitSlack;
     return layout;
 }
 
@@ -38,30 +38,30 @@ TunesView::PaintState TunesView::paintState(float atOffset) const
     const kit::Rect frameRect = frame();
     state.width = frameRect.width();
     state.height = frameRect.height();
-    state.highlighted = highlighted;
-    if (displayStaticTag) {
+    state.highlighted = m_highlighted;
+    if (m_displayStaticTag) {
         state.staticTag = true;
         return state;
     }
-    if (displayStr.empty())
+    if (m_displayStr.empty())
         return state;
     state.line = true;
-    state.demo = isDemoView;
-    if (!img)
+    state.demo = m_isDemoView;
+    if (!m_img)
         return state;
     state.image = m_imageSerial;
-    state.pieStyle = pieStyle;
-    if (pieStyle == 1 || pieStyle == 2) {
-        state.fontColor = fontColor;
-        state.timePerc = timePerc;
+    state.pieStyle = m_pieStyle;
+    if (m_pieStyle == 1 || m_pieStyle == 2) {
+        state.fontColor = m_fontColor;
+        state.timePerc = m_timePerc;
     }
-    state.strWidth = strWidth;
-    state.drawNotes = drawNotes;
+    state.strWidth = m_strWidth;
+    state.drawNotes = m_drawNotes;
     state.stands = lineLayout().stands;
     if (state.stands)
         return state;
-    state.fadeEdges = fadeEdges;
-    state.scrollingDisabled = scrollingDisabled;
+    state.fadeEdges = m_fadeEdges;
+    state.scrollingDisabled = m_scrollingDisabled;
     state.wholeOffset = std::isfinite(atOffset) ? std::trunc(atOffset) : 0.0;
     return state;
 }
@@ -77,12 +77,12 @@ void TunesView::drawRect(kit::Rect)
     const double viewWidth = frameRect.width();
     const double height = frameRect.height();
 
-    if (highlighted) {
+    if (m_highlighted) {
         kit::Color::selectedMenuItemColor().set();
         kit::NSRectFill(frameRect);
     }
 
-    if (displayStaticTag) {
+    if (m_displayStaticTag) {
         kit::BezierPath hairlines;
         kit::Color::colorWithDeviceWhite(0.0, 0.2).set();
         const double y = height * 0.5 + 0.5;
@@ -103,38 +103,38 @@ void TunesView::drawRect(kit::Rect)
         return;
     }
 
-    if (displayStr.empty())
+    if (m_displayStr.empty())
         return;
     // Whole points, so the line moves in steps of one point. A broken offset
-    // (never set by the tick, but the field is public) draws at rest.
-    const double wholeOffset = std::isfinite(offset) ? std::trunc(offset) : 0.0;
+    // (never set by the tick, but `setOffset` takes any) draws at rest.
+    const double wholeOffset = std::isfinite(m_offset) ? std::trunc(m_offset) : 0.0;
 
-    if (isDemoView) {
+    if (m_isDemoView) {
         kit::Color::redColor().set();
         kit::NSFrameRect(bounds());
     }
-    if (!img)
+    if (!m_img)
         return;
 
-    if (pieStyle != 0) {
-        fontColor.set();
-        if (pieStyle == 1) {
+    if (m_pieStyle != 0) {
+        m_fontColor.set();
+        if (m_pieStyle == 1) {
             const kit::Point centre{viewWidth - 12.0 + 4.0 - 2.0, 12.0};
             kit::BezierPath wedge;
             wedge.moveToPoint(centre);
-            wedge.appendBezierPathWithArcWithCenter(centre, 8.0, 90.0, 90.0 - 360.0 * timePerc, true);
+            wedge.appendBezierPathWithArcWithCenter(centre, 8.0, 90.0, 90.0 - 360.0 * m_timePerc, true);
             wedge.fill();
             kit::BezierPath::bezierPathWithOvalInRect(kit::Rect(viewWidth - 18.0, 4.0, 16.0, 16.0)).stroke();
-        } else if (pieStyle == 2) {
+        } else if (m_pieStyle == 2) {
             kit::NSFrameRect(kit::Rect(viewWidth - 6.0, 3.0, 4.0, 17.0));
-            kit::NSRectFill(kit::Rect(viewWidth - 6.0, 3.0, 4.0, 17.0 * timePerc));
+            kit::NSRectFill(kit::Rect(viewWidth - 6.0, 3.0, 4.0, 17.0 * m_timePerc));
         }
     }
 
     const LineLayout layout = lineLayout();
-    const double lineWidth = strWidth;
+    const double lineWidth = m_strWidth;
     if (layout.stands) {
-        img->drawInRect(kit::Rect(layout.textWidth - lineWidth, 0.0, lineWidth, height),
+        m_img->drawInRect(kit::Rect(layout.textWidth - lineWidth, 0.0, lineWidth, height),
                         kit::Rect(0.0, 0.0, lineWidth, height), CompositingOperation::SourceOver, 1.0);
         return;
     }
@@ -142,6 +142,6 @@ void TunesView::drawRect(kit::Rect)
     // Scrolling: every draw is a pure translation by the line's left edge,
     // full height.
     const double lineLeft
-        = layout.textWidth + wholeOffset + (pieStyle == 1 && scrollingDisabled ? kPieRestShift : 0.0);
-    img->drawScrolled(layout.textWidth, height, lineLeft, fadeEdges ? kFadeColumns : 0);
+        = layout.textWidth + wholeOffset + (m_pieStyle == 1 && m_scrollingDisabled ? kPieRestShift : 0.0);
+    m_img->drawScrolled(layout.textWidth, height, lineLeft, m_fadeEdges ? kFadeColumns : 0);
 }

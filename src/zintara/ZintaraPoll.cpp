@@ -64,10 +64,10 @@ void Zintara::timerFire(void*)
             quitBoth->setEnabled(false);
         if (tunesView) {
             if (trackPrefs[kClearPaused]) {
-                tunesView->displayStaticTag = true;
+                tunesView->setDisplayStaticTag(true);
                 tunesView->setDisplayString("");
             } else {
-                tunesView->displayStaticTag = false;
+                tunesView->setDisplayStaticTag(false);
                 tunesView->setDisplayString("(" + playerName + " is not running)");
             }
         }
@@ -82,7 +82,7 @@ void Zintara::timerFire(void*)
     setTrackRating(script::intValue(runScript(kSlotRating)));
     const float position = script::floatValue(runScript(kSlotPosition));
     if (tunesView)
-        tunesView->timePerc = position;
+        tunesView->setTimePerc(position);
 
     const std::optional<std::string> state = runScript(kSlotPlayerState);
     const bool shuffle = stateChar(state, 1) == 'Y';
@@ -103,7 +103,7 @@ void Zintara::timerFire(void*)
         paused = true;
         if (trackPrefs[kClearPaused]) {
             if (tunesView) {
-                tunesView->displayStaticTag = true;
+                tunesView->setDisplayStaticTag(true);
                 tunesView->setDisplayString("");
             }
             return;
@@ -132,7 +132,7 @@ void Zintara::timerFire(void*)
         || trackPrefs[kNextTrackPref])
         line += kNextHeader + nextTitle + nextArtist + nextAlbum + nextNumber;
 
-    if (emptyStr(line) && tunesView && tunesView->pieStyle != 0)
+    if (emptyStr(line) && tunesView && tunesView->pieStyle() != 0)
         line = " ";
     if (line == kNextHeader) {
         if (!paused)
@@ -140,7 +140,7 @@ void Zintara::timerFire(void*)
         line = "(Unpause to get track info)";
     }
     if (tunesView) {
-        tunesView->displayStaticTag = false;
+        tunesView->setDisplayStaticTag(false);
         tunesView->setDisplayString(line);
     }
 }
