@@ -338,35 +338,6 @@ void TunesView::changed(Change what)
     m_aheadRefused = false;
 }
 
-namespace {
-// Sets `field` to `value`; true when that changed it.
-template <typename T> bool assign(T& field, const T& value)
-{
-    if (field == value)
-        return false;
-    field = value;
-    return true;
-}
-} // namespace
-
-void TunesView::setDemoView(bool demo)
-{
-    if (assign(m_isDemoView, demo))
-        changed(Change::Frames);
-}
-
-void TunesView::setPaused(bool paused)
-{
-    if (assign(m_isPaused, paused))
-        changed(Change::Frames);
-}
-
-void TunesView::setPieStyle(std::int8_t style)
-{
-    if (assign(m_pieStyle, style))
-        changed(Change::Frames);
-}
-
 bool TunesView::showsPosition() const
 {
     return m_pieStyle == 1 || m_pieStyle == 2;
@@ -375,79 +346,30 @@ bool TunesView::showsPosition() const
 void TunesView::setTimePerc(float fraction)
 {
     // Only the pie or the bar shows it.
-    if (assign(m_timePerc, fraction) && showsPosition())
+    if (fraction != m_timePerc && showsPosition())
         changed(Change::Frames);
-}
-
-void TunesView::setScrollSpeed(float pointsPerTick)
-{
-    if (assign(m_scrollSpeed, pointsPerTick))
-        changed(Change::Frames);
-}
-
-void TunesView::setDrawShadow(bool flag)
-{
-    m_drawShadow = flag;
-}
-
-void TunesView::setDrawNotes(bool flag)
-{
-    if (assign(m_drawNotes, flag))
-        changed(Change::Frames);
+    m_timePerc = fraction;
 }
 
 void TunesView::setFontColor(const kit::Color& color)
 {
     // The line takes it when rendered again; only the pie or the bar at once.
-    if (assign(m_fontColor, color) && showsPosition())
+    if (color != m_fontColor && showsPosition())
         changed(Change::Frames);
-}
-
-void TunesView::setVertAdjust(std::int32_t points)
-{
-    m_vertAdjust = points;
-}
-
-void TunesView::setHighlighted(bool flag)
-{
-    if (assign(m_highlighted, flag))
-        changed(Change::Frames);
+    m_fontColor = color;
 }
 
 void TunesView::setOffset(float position)
 {
-    if (assign(m_offset, position))
+    if (position != m_offset)
         changed(Change::Position);
-}
-
-void TunesView::setFadeEdges(bool flag)
-{
-    if (assign(m_fadeEdges, flag))
-        changed(Change::Frames);
-}
-
-void TunesView::setDisplayStaticTag(bool flag)
-{
-    if (assign(m_displayStaticTag, flag))
-        changed(Change::Frames);
-}
-
-void TunesView::setDisplayStr(const std::string& line)
-{
-    if (assign(m_displayStr, line))
-        changed(Change::Frames);
+    m_offset = position;
 }
 
 void TunesView::setImg(std::unique_ptr<kit::Image> image)
 {
     m_img = std::move(image);
     changed(Change::Frames);
-}
-
-void TunesView::setStrWidth(float width)
-{
-    if (assign(m_strWidth, width))
-        changed(Change::Frames);
 }
 
 void TunesView::mouseDown(const kit::Event&)

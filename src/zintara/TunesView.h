@@ -72,32 +72,32 @@ public:
     // The marquee's state. Each setter tells the frames queued ahead what
     // it changed, so that they are drawn again only after a change.
     bool isDemoView() const { return m_isDemoView; }
-    void setDemoView(bool demo);
+    void setDemoView(bool demo) { setShown(m_isDemoView, demo); }
     bool isPaused() const { return m_isPaused; }
-    void setPaused(bool paused);
+    void setPaused(bool paused) { setShown(m_isPaused, paused); }
     std::int8_t pieStyle() const { return m_pieStyle; } // 0 none, 1 pie, 2 progress bar
-    void setPieStyle(std::int8_t style);
+    void setPieStyle(std::int8_t style) { setShown(m_pieStyle, style); }
     float timePerc() const { return m_timePerc; }
     void setTimePerc(float fraction);
     float scrollSpeed() const { return m_scrollSpeed; } // points per tick
-    void setScrollSpeed(float pointsPerTick);
+    void setScrollSpeed(float pointsPerTick) { setShown(m_scrollSpeed, pointsPerTick); }
     // Shadow, colour and vertical adjustment apply from the next rendering
     // of the line; the colour also paints the pie or bar at once.
     bool drawShadow() const { return m_drawShadow; }
-    void setDrawShadow(bool flag);
+    void setDrawShadow(bool flag) { m_drawShadow = flag; }
     bool drawNotes() const { return m_drawNotes; }
-    void setDrawNotes(bool flag);
+    void setDrawNotes(bool flag) { setShown(m_drawNotes, flag); }
     const kit::Color& fontColor() const { return m_fontColor; }
     void setFontColor(const kit::Color& color);
     std::int32_t vertAdjust() const { return m_vertAdjust; } // points, positive moves the text up
-    void setVertAdjust(std::int32_t points);
+    void setVertAdjust(std::int32_t points) { m_vertAdjust = points; }
     bool scrollingDisabled() const { return m_scrollingDisabled; }
     const kit::Shadow& textDrawShadow() const { return m_textDrawShadow; }
     const std::optional<kit::Font>& oFont() const { return m_oFont; } // none: the default font
     Zintara* zintara() const { return m_zintara; }                   // not owned
     void setZintara(Zintara* controller) { m_zintara = controller; }
     bool highlighted() const { return m_highlighted; }
-    void setHighlighted(bool flag);
+    void setHighlighted(bool flag) { setShown(m_highlighted, flag); }
     const std::string& displayStr() const { return m_displayStr; } // empty: no line
     float strWidth() const { return m_strWidth; }                  // width of `img`
     float offset() const { return m_offset; }                      // scroll position, 0 or negative
@@ -105,19 +105,19 @@ public:
     void setOffset(float position);
     const std::shared_ptr<kit::Timer>& timer() const { return m_timer; }
     bool fadeEdges() const { return m_fadeEdges; }
-    void setFadeEdges(bool flag);
+    void setFadeEdges(bool flag) { setShown(m_fadeEdges, flag); }
     const std::unique_ptr<kit::Image>& img() const { return m_img; }
     std::int32_t fps() const { return m_fps; }
     std::int32_t frameCount() const { return m_frameCount; }
     bool displayStaticTag() const { return m_displayStaticTag; }
-    void setDisplayStaticTag(bool flag);
+    void setDisplayStaticTag(bool flag) { setShown(m_displayStaticTag, flag); }
 
     // A line of the caller's own, in place of one rendered here: its text,
     // its image and that image's width, each taken as it is (the drawing is
     // tested on images of known pixels).
-    void setDisplayStr(const std::string& line);
+    void setDisplayStr(const std::string& line) { setShown(m_displayStr, line); }
     void setImg(std::unique_ptr<kit::Image> image);
-    void setStrWidth(float width);
+    void setStrWidth(float width) { setShown(m_strWidth, width); }
 
     // Device pixels wide a line image may reach; a longer line is cut with an
     // ellipsis to stay within what the painting system can draw.
@@ -189,6 +189,14 @@ private:
         Position, // the scroll position, set from outside the ticks
     };
     void changed(Change what);
+    // Sets a field the frames show, and tells them when it changed.
+    template <typename T> void setShown(T& field, const T& value)
+    {
+        if (field == value)
+            return;
+        field = value;
+        changed(Change::Frames);
+    }
     // The pie or the bar shows the play position.
     bool showsPosition() const;
     // Where the frames drawn ahead differ from one another: the text area,
