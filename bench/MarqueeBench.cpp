@@ -49,7 +49,7 @@ void BM_Frame(benchmark::State& state)
         view.drawRect(kFrame);
     }
     target.unlockFocus();
-    state.SetLabel(std::to_string(static_cast<int>(scale)) + "x, line " + std::to_string(view.strWidth) + " pt");
+    state.SetLabel(std::to_string(static_cast<int>(scale)) + "x, line " + std::to_string(view.strWidth()) + " pt");
 }
 BENCHMARK(BM_Frame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 

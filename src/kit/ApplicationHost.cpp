@@ -71,7 +71,7 @@ std::optional<std::string> ApplicationHost::displayProblem(int argc, char** argv
     const char* display = std::getenv("DISPLAY");
     if ((display && *display) || displayArgument) {
         // Under a Wayland session this is XWayland: there the strip can be a
-        // dock that reserves its place, which Wayland itself would not allow.
+        // panel that reserves its place, which Wayland itself would not allow.
         setenv("QT_QPA_PLATFORM", "xcb", 1);
         return std::nullopt;
     }

@@ -6,7 +6,7 @@
 #include "kit/Menu.h"
 #include "kit/PlainText.h"
 #include "kit/RunLoop.h"
-#include "kit/X11Dock.h"
+#include "kit/X11Support.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -37,7 +37,7 @@ protected:
             const Qt::WindowType type = widget ? widget->windowType() : Qt::Widget;
             if (widget && widget->isWindow() && type != Qt::Popup && type != Qt::ToolTip) {
                 widget->winId();
-                X11Dock::skipTaskbar(widget->windowHandle());
+                x11::skipTaskbar(widget->windowHandle());
             }
         }
         return false;

@@ -2,7 +2,7 @@
 
 #include "kit/StatusItem.h"
 #include "kit/WaylandStrip.h"
-#include "kit/X11Dock.h"
+#include "kit/X11Panel.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -81,7 +81,7 @@ struct StatusBar::Private {
             bar->layOut();
         });
         followPrimaryScreen(bar);
-        X11Dock::watchReservations(strip, [bar] { bar->layOut(); });
+        X11Panel::watchReservations(strip, [bar] { bar->layOut(); });
         return strip.data();
     }
 
@@ -222,16 +222,16 @@ void StatusBar::layOut()
         return;
     }
     if (!strip->isVisible()) {
-        // The dock's marks go on before each map: the window manager reads
+        // The panel's marks go on before each map: the window manager reads
         // them as it takes the window on, and drops some from a window it
         // lets go.
         strip->winId();
-        X11Dock::prepare(strip->windowHandle(), QStringLiteral("Zintara"));
+        X11Panel::markAsPanel(strip->windowHandle(), QStringLiteral("Zintara"));
     }
     QRect place(0, 0, stripWidth, thickness);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const int right = screen->availableGeometry().right();
-        const QRect area = X11Dock::workAreaWithout(strip->windowHandle(), screen, right - stripWidth + 1, right);
+        const QRect area = X11Panel::workAreaWithout(strip->windowHandle(), screen, right - stripWidth + 1, right);
         place.moveTopRight(QPoint(area.right(), area.top()));
     }
     // Asked once a place: a window manager that keeps docks elsewhere (i3
@@ -242,13 +242,13 @@ void StatusBar::layOut()
             // Window managers size a window in its resize steps from its
             // base size; the strip keeps exactly its size, under its own strut.
             strip->setFixedSize(place.size());
-            strip->setBaseSize(X11Dock::baseSizeForFixed(QGuiApplication::primaryScreen(), place.size()));
+            strip->setBaseSize(X11Panel::baseSizeForFixed(QGuiApplication::primaryScreen(), place.size()));
             strip->setGeometry(place);
         }
     }
     strip->show();
     strip->raise();
-    X11Dock::reserveTop(strip->windowHandle(), place);
+    X11Panel::reserveTop(strip->windowHandle(), place);
 }
 
 } // namespace kit

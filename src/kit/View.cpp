@@ -274,8 +274,11 @@ void View::placeWidget()
 
 void View::setFrame(Rect frame)
 {
+    const bool resized = frame.size != m_frame.size;
     m_frame = frame;
     placeWidget();
+    if (resized)
+        viewDidResize();
 }
 
 void View::setFrameSize(Size size)

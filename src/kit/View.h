@@ -58,6 +58,8 @@ public:
     virtual void viewDidMoveToWindow() {}
     // Called after the view was drawn on screen (not into an image).
     virtual void viewDidDisplay() {}
+    // Called when `setFrame` changed the view's size.
+    virtual void viewDidResize() {}
 
     // The base class passes clicks on to the superview, or to the widget
     // beneath when there is none.

@@ -1,7 +1,7 @@
 #include "kit/X11FrameQueue.h"
 
 #include "kit/Clock.h"
-#include "kit/X11Pixels.h"
+#include "kit/X11Support.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace kit {
 
@@ -27,25 +28,17 @@ constexpr std::int64_t kSettledMs = 250;
 // which could otherwise overtake them.
 constexpr std::int64_t kOvertakeMs = 20;
 
-template <typename Reply>
-struct Freed {
-    Reply* reply;
-    ~Freed() { std::free(reply); }
-    Reply* operator->() const { return reply; }
-    explicit operator bool() const { return reply != nullptr; }
-};
-
 // The SERVERTIME counter, read from the list of system counters by hand:
 // each entry is padded to four bytes, which the generated iterator skips
 // wrongly.
 xcb_sync_counter_t findServerTime(xcb_connection_t* c)
 {
-    Freed<xcb_sync_list_system_counters_reply_t> list{
-        xcb_sync_list_system_counters_reply(c, xcb_sync_list_system_counters(c), nullptr)};
+    const x11::Reply<xcb_sync_list_system_counters_reply_t> list(
+        xcb_sync_list_system_counters_reply(c, xcb_sync_list_system_counters(c), nullptr));
     if (!list)
         return XCB_NONE;
-    const auto* entry = reinterpret_cast<const std::uint8_t*>(list.reply + 1);
-    const auto* end = reinterpret_cast<const std::uint8_t*>(list.reply) + 32 + std::size_t(list->length) * 4;
+    const auto* entry = reinterpret_cast<const std::uint8_t*>(list.get() + 1);
+    const auto* end = reinterpret_cast<const std::uint8_t*>(list.get()) + 32 + std::size_t(list->length) * 4;
     static constexpr char kName[] = "SERVERTIME";
     for (std::uint32_t i = 0; i < list->counters_len && entry + 14 <= end; ++i) {
         std::uint32_t counter = 0;
@@ -87,9 +80,9 @@ X11FrameQueue::~X11FrameQueue()
 
 bool X11FrameQueue::accepts(QWindow* window)
 {
-    if (m_unavailable || !window || !window->handle())
+    const xcb_window_t id = x11::windowId(window);
+    if (m_unavailable || id == XCB_WINDOW_NONE)
         return false;
-    const auto id = static_cast<xcb_window_t>(window->winId());
     if (id != m_window) {
         cancel();
         if (m_appGc != XCB_NONE)
@@ -97,23 +90,36 @@ bool X11FrameQueue::accepts(QWindow* window)
         m_appGc = XCB_NONE;
         m_window = id;
         m_takesPixels = x11::takesImagePixels(m_app, id);
-        if (m_takesPixels) {
-            m_appGc = xcb_generate_id(m_app);
-            const std::uint32_t noExposures = 0;
-            xcb_create_gc(m_app, m_appGc, id, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
-        }
+        if (m_takesPixels)
+            m_appGc = x11::createQuietGc(m_app, id);
     }
     return m_takesPixels;
 }
 
 bool X11FrameQueue::queue(QWindow* window, const QImage& frame, const QPoint& at, double date)
 {
-    if (frame.format() != QImage::Format_RGB32 && frame.format() != QImage::Format_ARGB32_Premultiplied)
+    if (!std::isfinite(date) || !readyFor(window, frame))
         return false;
-    if (frame.isNull() || !std::isfinite(date) || !accepts(window))
+    const std::int64_t due = std::llround(date * 1000.0) + m_offset;
+    const std::int64_t now = serverNow();
+    const std::optional<std::size_t> waiting = slotDueAt(due);
+    const std::optional<std::size_t> slot = waiting ? waiting : takeSlot(now);
+    if (!slot)
         return false;
-    const std::size_t bytes = frame.sizeInBytes();
-    if (bytes + 24 > std::size_t(xcb_get_maximum_request_length(m_app)) * 4
+    if (!waiting && due - now < kOvertakeMs)
+        sendInLine(*slot, frame);
+    else
+        stage(*slot, frame);
+    if (!waiting)
+        copyWhenDue(*slot, due, at);
+    return true;
+}
+
+bool X11FrameQueue::readyFor(QWindow* window, const QImage& frame)
+{
+    if (!x11::hasWindowPixelLayout(frame) || frame.isNull() || !accepts(window))
+        return false;
+    if (std::size_t(frame.sizeInBytes()) > x11::maxPutImageBytes(m_app)
         || std::size_t(frame.bytesPerLine()) != std::size_t(frame.width()) * 4
         || std::size_t(frame.height()) * kSlots > 32767)
         return false;
@@ -126,44 +132,55 @@ bool X11FrameQueue::queue(QWindow* window, const QImage& frame, const QPoint& at
         return false;
     if (m_ring == XCB_NONE)
         makeRing();
+    return true;
+}
 
-    const std::int64_t due = std::llround(date * 1000.0) + m_offset;
-    const std::int64_t now = serverNow();
-    std::size_t slot = kSlots;
+std::optional<std::size_t> X11FrameQueue::slotDueAt(std::int64_t due) const
+{
     for (std::size_t i = 0; i < kSlots; ++i) {
-        if (m_due[i] == due) {
-            slot = i;
-            break;
-        }
+        if (m_due[i] == due)
+            return i;
     }
-    const bool fresh = slot == kSlots;
-    if (fresh) {
-        // Slots are taken in turn, so frames queued together sit side by side.
-        if (m_due[m_nextSlot] >= now - kSettledMs)
-            return false; // its frame may still be waiting
-        slot = m_nextSlot;
-        m_nextSlot = (m_nextSlot + 1) % kSlots;
-    }
-    const auto y = static_cast<std::int16_t>(slot * std::size_t(m_height));
-    if (fresh && due - now < kOvertakeMs) {
-        // Due so soon that its copy could overtake pixels sent on the other
-        // connection: they go in line with it.
+    return std::nullopt;
+}
+
+std::optional<std::size_t> X11FrameQueue::takeSlot(std::int64_t now)
+{
+    // Slots are taken in turn, so frames queued together sit side by side.
+    if (m_due[m_nextSlot] >= now - kSettledMs)
+        return std::nullopt; // its frame may still be waiting
+    const std::size_t slot = m_nextSlot;
+    m_nextSlot = (m_nextSlot + 1) % kSlots;
+    return slot;
+}
+
+int X11FrameQueue::slotTop(std::size_t slot) const
+{
+    return static_cast<int>(slot * std::size_t(m_height));
+}
+
+void X11FrameQueue::sendInLine(std::size_t slot, const QImage& frame)
+{
+    // Due so soon that its copy could overtake pixels sent on the other
+    // connection: they go in line with it.
+    sendStaged();
+    x11::putPixels(m_timed, m_ring, m_timedGc, m_width, m_height, 0, slotTop(slot), frame.constBits());
+}
+
+void X11FrameQueue::stage(std::size_t slot, const QImage& frame)
+{
+    // A frame replaced while its copy waits shows the new pixels; one whose
+    // copy was just made is simply seen a moment longer.
+    if (m_stagedCount > 0 && slot != m_stagedFirst + m_stagedCount)
         sendStaged();
-        xcb_put_image(m_timed, XCB_IMAGE_FORMAT_Z_PIXMAP, m_ring, m_timedGc, static_cast<std::uint16_t>(m_width),
-                      static_cast<std::uint16_t>(m_height), 0, y, 0, 24, static_cast<std::uint32_t>(bytes),
-                      frame.constBits());
-    } else {
-        // A frame replaced while its copy waits shows the new pixels; one
-        // whose copy was just made is simply seen a moment longer.
-        if (m_stagedCount > 0 && slot != m_stagedFirst + m_stagedCount)
-            sendStaged();
-        if (m_stagedCount == 0)
-            m_stagedFirst = slot;
-        m_staged.insert(m_staged.end(), frame.constBits(), frame.constBits() + bytes);
-        ++m_stagedCount;
-    }
-    if (!fresh)
-        return true;
+    if (m_stagedCount == 0)
+        m_stagedFirst = slot;
+    m_staged.insert(m_staged.end(), frame.constBits(), frame.constBits() + frame.sizeInBytes());
+    ++m_stagedCount;
+}
+
+void X11FrameQueue::copyWhenDue(std::size_t slot, std::int64_t due, const QPoint& at)
+{
     m_due[slot] = due;
     const xcb_sync_waitcondition_t when{
         {m_serverTime, XCB_SYNC_VALUETYPE_ABSOLUTE,
@@ -171,10 +188,9 @@ bool X11FrameQueue::queue(QWindow* window, const QImage& frame, const QPoint& at
          XCB_SYNC_TESTTYPE_POSITIVE_COMPARISON},
         {0, 0}};
     xcb_sync_await(m_timed, 1, &when);
-    xcb_copy_area(m_timed, m_ring, m_window, m_timedGc, 0, y, static_cast<std::int16_t>(at.x()),
-                  static_cast<std::int16_t>(at.y()), static_cast<std::uint16_t>(m_width),
-                  static_cast<std::uint16_t>(m_height));
-    return true;
+    xcb_copy_area(m_timed, m_ring, m_window, m_timedGc, 0, static_cast<std::int16_t>(slotTop(slot)),
+                  static_cast<std::int16_t>(at.x()), static_cast<std::int16_t>(at.y()),
+                  static_cast<std::uint16_t>(m_width), static_cast<std::uint16_t>(m_height));
 }
 
 void X11FrameQueue::flush()
@@ -195,14 +211,12 @@ void X11FrameQueue::sendStaged()
     if (m_stagedCount == 0)
         return;
     const std::size_t frameBytes = m_staged.size() / m_stagedCount;
-    const std::size_t limit = std::size_t(xcb_get_maximum_request_length(m_app)) * 4 - 24;
+    const std::size_t limit = x11::maxPutImageBytes(m_app);
     const std::size_t perRequest = std::max<std::size_t>(1, limit / frameBytes);
     for (std::size_t done = 0; done < m_stagedCount;) {
         const std::size_t count = std::min(perRequest, m_stagedCount - done);
-        const auto y = static_cast<std::int16_t>((m_stagedFirst + done) * std::size_t(m_height));
-        xcb_put_image(m_app, XCB_IMAGE_FORMAT_Z_PIXMAP, m_ring, m_appGc, static_cast<std::uint16_t>(m_width),
-                      static_cast<std::uint16_t>(count * std::size_t(m_height)), 0, y, 0, 24,
-                      static_cast<std::uint32_t>(count * frameBytes), m_staged.data() + done * frameBytes);
+        x11::putPixels(m_app, m_ring, m_appGc, m_width, static_cast<int>(count) * m_height, 0,
+                       slotTop(m_stagedFirst + done), m_staged.data() + done * frameBytes);
         done += count;
     }
     m_staged.clear();
@@ -235,17 +249,19 @@ bool X11FrameQueue::openTimedConnection()
     bool ready = c && !xcb_connection_has_error(c);
     if (ready) {
         const xcb_query_extension_reply_t* sync = xcb_get_extension_data(c, &xcb_sync_id);
-        Freed<xcb_sync_initialize_reply_t> version{
+        const x11::Reply<xcb_sync_initialize_reply_t> version(
             sync && sync->present
                 ? xcb_sync_initialize_reply(c, xcb_sync_initialize(c, XCB_SYNC_MAJOR_VERSION, XCB_SYNC_MINOR_VERSION),
                                             nullptr)
-                : nullptr};
+                : nullptr);
         ready = bool(version);
     }
     // The same server as the application's: it sees the window alike.
     if (ready) {
-        Freed<xcb_get_geometry_reply_t> ours{xcb_get_geometry_reply(c, xcb_get_geometry(c, m_window), nullptr)};
-        Freed<xcb_get_geometry_reply_t> app{xcb_get_geometry_reply(m_app, xcb_get_geometry(m_app, m_window), nullptr)};
+        const x11::Reply<xcb_get_geometry_reply_t> ours(
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, m_window), nullptr));
+        const x11::Reply<xcb_get_geometry_reply_t> app(
+            xcb_get_geometry_reply(m_app, xcb_get_geometry(m_app, m_window), nullptr));
         ready = ours && app && ours->root == app->root && ours->width == app->width && ours->height == app->height
                 && ours->depth == app->depth;
     }
@@ -257,8 +273,8 @@ bool X11FrameQueue::openTimedConnection()
         return false;
     }
     const double before = Clock::current().now();
-    Freed<xcb_sync_query_counter_reply_t> time{
-        xcb_sync_query_counter_reply(c, xcb_sync_query_counter(c, m_serverTime), nullptr)};
+    const x11::Reply<xcb_sync_query_counter_reply_t> time(
+        xcb_sync_query_counter_reply(c, xcb_sync_query_counter(c, m_serverTime), nullptr));
     const double after = Clock::current().now();
     if (!time) {
         xcb_disconnect(c);
@@ -269,9 +285,7 @@ bool X11FrameQueue::openTimedConnection()
         = (std::int64_t(time->counter_value.hi) << 32) | std::int64_t(time->counter_value.lo);
     m_offset = server - std::llround((before + after) * 500.0);
     m_timed = c;
-    m_timedGc = xcb_generate_id(c);
-    const std::uint32_t noExposures = 0;
-    xcb_create_gc(c, m_timedGc, m_window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+    m_timedGc = x11::createQuietGc(c, m_window);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace kit {
@@ -32,6 +33,22 @@ public:
 
 private:
     explicit X11FrameQueue(xcb_connection_t* application);
+
+    // The frame can go through this queue to the window, and the queue is
+    // set up for frames of its size.
+    bool readyFor(QWindow* window, const QImage& frame);
+    // The slot whose frame waits for `due`, if any.
+    std::optional<std::size_t> slotDueAt(std::int64_t due) const;
+    // The next slot in turn, unless its frame may still be waiting at `now`.
+    std::optional<std::size_t> takeSlot(std::int64_t now);
+    // Where the slot starts in the ring.
+    int slotTop(std::size_t slot) const;
+    // The frame's pixels into its slot: on the timed connection, or staged
+    // for the application's.
+    void sendInLine(std::size_t slot, const QImage& frame);
+    void stage(std::size_t slot, const QImage& frame);
+    // The copy from the slot to the window, held back until `due`.
+    void copyWhenDue(std::size_t slot, std::int64_t due, const QPoint& at);
 
     bool openTimedConnection();
     void closeTimedConnection();

@@ -1,12 +1,11 @@
 #include "kit/X11ImageSender.h"
 
-#include "kit/X11Pixels.h"
+#include "kit/X11Support.h"
 
 #include <QImage>
 #include <QRect>
 #include <QWindow>
 
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -35,8 +34,7 @@ bool prepare(QWindow* window)
 {
     Target& t = target();
     xcb_connection_t* c = x11::applicationConnection();
-    const xcb_window_t id
-        = window && window->handle() ? static_cast<xcb_window_t>(window->winId()) : xcb_window_t(XCB_WINDOW_NONE);
+    const xcb_window_t id = x11::windowId(window);
     if (!c || id == XCB_WINDOW_NONE)
         return false;
     if (c == t.connection && id == t.window)
@@ -47,11 +45,8 @@ bool prepare(QWindow* window)
     t.window = id;
     t.gc = XCB_NONE;
     t.usable = x11::takesImagePixels(c, id);
-    if (t.usable) {
-        t.gc = xcb_generate_id(c);
-        const std::uint32_t noExposures = 0;
-        xcb_create_gc(c, t.gc, id, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
-    }
+    if (t.usable)
+        t.gc = x11::createQuietGc(c, id);
     return t.usable;
 }
 
@@ -59,7 +54,7 @@ bool prepare(QWindow* window)
 
 bool X11ImageSender::send(QWindow* window, const QImage& image, const QRect& area)
 {
-    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
+    if (!x11::hasWindowPixelLayout(image))
         return false;
     if (area.isEmpty() || !image.rect().contains(area) || !prepare(window))
         return false;
@@ -68,7 +63,7 @@ bool X11ImageSender::send(QWindow* window, const QImage& image, const QRect& are
     const std::size_t bytes = rowBytes * static_cast<std::size_t>(area.height());
     // One request must stay within what the server takes; a large area goes
     // the usual way.
-    if (bytes + 24 > std::size_t(xcb_get_maximum_request_length(t.connection)) * 4)
+    if (bytes > x11::maxPutImageBytes(t.connection))
         return false;
     const std::uint8_t* data = image.constScanLine(area.top()) + area.left() * 4;
     if (rowBytes != static_cast<std::size_t>(image.bytesPerLine()) || area.left() != 0) {
@@ -78,9 +73,7 @@ bool X11ImageSender::send(QWindow* window, const QImage& image, const QRect& are
                         rowBytes);
         data = t.rows.data();
     }
-    xcb_put_image(t.connection, XCB_IMAGE_FORMAT_Z_PIXMAP, t.window, t.gc, static_cast<std::uint16_t>(area.width()),
-                  static_cast<std::uint16_t>(area.height()), static_cast<std::int16_t>(area.left()),
-                  static_cast<std::int16_t>(area.top()), 0, 24, static_cast<std::uint32_t>(bytes), data);
+    x11::putPixels(t.connection, t.window, t.gc, area.width(), area.height(), area.left(), area.top(), data);
     xcb_flush(t.connection);
     return true;
 }

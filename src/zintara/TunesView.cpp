@@ -34,60 +34,63 @@ std::string cutAfterCodePoints(const std::string& text, std::size_t count)
 TunesView::TunesView(kit::Rect frame)
     : kit::View(frame)
 {
-    textDrawShadow.setShadowBlurRadius(3.0);
-    textDrawShadow.setShadowColor(kit::Color::darkGrayColor());
-    textDrawShadow.setShadowOffset(kit::Size{2.0, -2.0});
-    drawShadow = true;
-    drawNotes = true;
-    pieStyle = 2;
-    fps = 30;
-    scrollSpeed = 1.0f;
-    oFont = kit::Font::fontWithName("Monaco", 10.0);
-    displayStr = std::string();
-    fontColor = kit::Color::colorWithDeviceRed(0.0, 0.0, 0.0, 1.0);
+    m_textDrawShadow.setShadowBlurRadius(3.0);
+    m_textDrawShadow.setShadowColor(kit::Color::darkGrayColor());
+    m_textDrawShadow.setShadowOffset(kit::Size{2.0, -2.0});
+    m_drawShadow = true;
+    m_drawNotes = true;
+    m_pieStyle = 2;
+    m_fps = 30;
+    m_scrollSpeed = 1.0f;
+    m_oFont = kit::Font::fontWithName("Monaco", 10.0);
+    m_displayStr = std::string();
+    m_fontColor = kit::Color::colorWithDeviceRed(0.0, 0.0, 0.0, 1.0);
     setFPS(30);
-    fadeEdges = true;
+    m_fadeEdges = true;
 }
 
 TunesView::~TunesView()
 {
     stopRunningAhead(false);
     wake();
-    if (timer)
-        timer->invalidate();
+    if (m_timer)
+        m_timer->invalidate();
 }
 
 void TunesView::setFont(const std::string& name, int size)
 {
-    oFont = kit::Font::fontWithName(name, static_cast<float>(size));
-    setDisplayString(displayStr, true);
+    m_oFont = kit::Font::fontWithName(name, static_cast<float>(size));
+    setDisplayString(m_displayStr, true);
 }
 
 void TunesView::setFPS(int framesPerSecond)
 {
     // A refresh tick with scrolling disabled comes every fps / 2 ticks, so
     // fewer than two ticks a second cannot work.
-    fps = std::max(framesPerSecond, kMinimumFPS);
+    m_fps = std::max(framesPerSecond, kMinimumFPS);
     wake();
     stopRunningAhead();
-    if (timer)
-        timer->invalidate();
-    const double interval = 1.0 / static_cast<double>(static_cast<float>(fps));
-    timer = kit::Timer::scheduledTimerWithTimeInterval(
+    changed(Change::Frames);
+    if (m_timer)
+        m_timer->invalidate();
+    const double interval = 1.0 / static_cast<double>(static_cast<float>(m_fps));
+    m_timer = kit::Timer::scheduledTimerWithTimeInterval(
         interval, [this](kit::Timer& t) { timerFire(&t); }, true);
-    kit::RunLoop::currentRunLoop().addTimer(timer, kit::RunLoopMode::EventTracking);
-    kit::RunLoop::currentRunLoop().addTimer(timer, kit::RunLoopMode::ModalPanel);
+    kit::RunLoop::currentRunLoop().addTimer(m_timer, kit::RunLoopMode::EventTracking);
+    kit::RunLoop::currentRunLoop().addTimer(m_timer, kit::RunLoopMode::ModalPanel);
 }
 
 void TunesView::setScrollingDisabled(bool flag)
 {
     wake();
+    if (flag != m_scrollingDisabled)
+        changed(Change::Frames);
     if (flag) {
-        offset = static_cast<float>(-frame().width());
+        setOffset(static_cast<float>(-frame().width()));
         display();
-        scrollingDisabled = true;
+        m_scrollingDisabled = true;
     } else {
-        scrollingDisabled = false;
+        m_scrollingDisabled = false;
     }
 }
 
@@ -98,23 +101,25 @@ void TunesView::setDisplayString(const std::string& line)
 
 void TunesView::setDisplayString(const std::string& line, bool bypass)
 {
-    if (!bypass && displayStr == line)
+    if (!bypass && m_displayStr == line)
         return;
     wake();
     // `line` may be `displayStr` itself (a re-render): copy before replacing.
     std::string copy(line);
-    displayStr = std::move(copy);
-    if (!displayStr.empty())
+    if (copy != m_displayStr)
+        changed(Change::Frames);
+    m_displayStr = std::move(copy);
+    if (!m_displayStr.empty())
         renderLine();
     if (!bypass)
-        offset = scrollingDisabled ? 0.0f : static_cast<float>(-0.5 * frame().width());
+        setOffset(m_scrollingDisabled ? 0.0f : static_cast<float>(-0.5 * frame().width()));
     setNeedsDisplay(true);
 }
 
 void TunesView::renderLine()
 {
     const kit::TextAttributes attributes = textAtt();
-    const std::string text = cutAfterCodePoints(displayStr, kMaxCodePoints);
+    const std::string text = cutAfterCodePoints(m_displayStr, kMaxCodePoints);
     const kit::Size measured = kit::sizeWithAttributes(text, attributes);
     const double scale = backingScaleFactor();
 
@@ -122,33 +127,35 @@ void TunesView::renderLine()
     // widest image there can be.
     const double widest = std::floor(kMaxLinePixels / scale);
     const bool cut = measured.width + 2.0 * kEndRoom > widest;
-    strWidth = static_cast<float>(cut ? widest : measured.width + 2.0 * kEndRoom);
+    m_strWidth = static_cast<float>(cut ? widest : measured.width + 2.0 * kEndRoom);
 
-    const double H = frame().height();
-    img = std::make_unique<kit::Image>(kit::Size{strWidth, H}, scale);
+    const double height = frame().height();
+    m_img = std::make_unique<kit::Image>(kit::Size{m_strWidth, height}, scale);
     ++m_imageSerial;
-    img->lockFocus();
-    if (drawNotes && !scrollingDisabled) {
+    changed(Change::Frames);
+    m_img->lockFocus();
+    if (m_drawNotes && !m_scrollingDisabled) {
         if (kit::Image* note = kit::Image::imageNamed("noteIcon.png")) {
             note->drawAtPoint(kit::Point{0.0, 0.0}, kit::ZeroRect, kit::CompositingOperation::SourceOver, 1.0);
-            note->drawAtPoint(kit::Point{strWidth - kEndRoom, 0.0}, kit::ZeroRect,
+            note->drawAtPoint(kit::Point{m_strWidth - kEndRoom, 0.0}, kit::ZeroRect,
                               kit::CompositingOperation::SourceOver, 1.0);
         }
     }
-    const double h = measured.height;
-    kit::Rect textRect = h <= H ? kit::Rect(0.0, (H - h) * 0.5, strWidth, h) : kit::Rect(0.0, 0.0, strWidth, H);
-    textRect.origin.y += static_cast<float>(vertAdjust);
+    kit::Rect textRect = measured.height <= height
+                             ? kit::Rect(0.0, (height - measured.height) * 0.5, m_strWidth, measured.height)
+                             : kit::Rect(0.0, 0.0, m_strWidth, height);
+    textRect.origin.y += static_cast<float>(m_vertAdjust);
     if (cut) {
         textRect.origin.x = kEndRoom;
-        textRect.size.width = strWidth - 2.0 * kEndRoom;
+        textRect.size.width = m_strWidth - 2.0 * kEndRoom;
     }
     QVDrawStr(text, textRect);
-    img->unlockFocus();
+    m_img->unlockFocus();
 }
 
 void TunesView::needsTotalRefresh()
 {
-    setDisplayString(displayStr, true);
+    setDisplayString(m_displayStr, true);
 }
 
 kit::TextAttributes TunesView::textAtt() const
@@ -159,10 +166,10 @@ kit::TextAttributes TunesView::textAtt() const
 
     kit::TextAttributes attributes;
     attributes.paragraphStyle = style;
-    attributes.foregroundColor = fontColor;
-    if (drawShadow)
-        attributes.shadow = textDrawShadow;
-    attributes.font = oFont; // none: the default font applies
+    attributes.foregroundColor = m_fontColor;
+    if (m_drawShadow)
+        attributes.shadow = m_textDrawShadow;
+    attributes.font = m_oFont; // none: the default font applies
     return attributes;
 }
 
@@ -174,7 +181,7 @@ void TunesView::QVDrawStr(const std::string& text, kit::Rect rect) const
 void TunesView::timerFire(kit::Timer*)
 {
     // A frame that would paint what the screen already shows is not drawn.
-    if (advance() && screenIsBehind(offset))
+    if (advance() && screenIsBehind(m_offset))
         setNeedsDisplay(true);
     sleepIfIdle();
     if (!isAsleep())
@@ -189,35 +196,35 @@ bool TunesView::screenIsBehind(float atOffset) const
 bool TunesView::advance()
 {
     const float width = static_cast<float>(frame().width());
-    if (scrollingDisabled) {
-        ++frameCount;
-        const int half = std::max(fps / 2, 1);
-        if (frameCount % half != 0)
+    if (m_scrollingDisabled) {
+        ++m_frameCount;
+        const int half = std::max(m_fps / 2, 1);
+        if (m_frameCount % half != 0)
             return false;
-        frameCount = 0;
-        offset = -width;
+        m_frameCount = 0;
+        m_offset = -width;
         return true;
     }
     if (ticksAreInert())
         return false;
-    offset = offset - scrollSpeed;
-    if (offset <= -(strWidth + width) || !std::isfinite(offset))
-        offset = 0.0f;
+    m_offset = m_offset - m_scrollSpeed;
+    if (m_offset <= -(m_strWidth + width) || !std::isfinite(m_offset))
+        m_offset = 0.0f;
     return true;
 }
 
 bool TunesView::ticksAreInert() const
 {
-    return !scrollingDisabled && (displayStr.empty() || isPaused || (isDemoView && !isWindowVisible()));
+    return !m_scrollingDisabled && (m_displayStr.empty() || m_isPaused || (m_isDemoView && !isWindowVisible()));
 }
 
 bool TunesView::maySleep() const
 {
-    if (!timer || !timer->isValid())
+    if (!m_timer || !m_timer->isValid())
         return false;
     // With scrolling disabled only refresh ticks can draw; an alarm stands
     // in for the next one whenever the screen is behind.
-    if (ticksAreInert() || scrollingDisabled)
+    if (ticksAreInert() || m_scrollingDisabled)
         return true;
     // Ticks still move the model; they may go unseen only while the screen
     // shows the present state and nothing drawn depends on what they move.
@@ -233,7 +240,7 @@ void TunesView::sleepIfIdle()
 {
     if (isAsleep() || !maySleep())
         return;
-    timer->suspend();
+    m_timer->suspend();
     m_sleepObserver = kit::RunLoop::main().addObserver([this] {
         catchUp();
         if (!maySleep())
@@ -246,7 +253,7 @@ void TunesView::sleepIfIdle()
 
 void TunesView::armRefreshAlarm()
 {
-    if (!isAsleep() || !scrollingDisabled || !screenIsBehind(static_cast<float>(-frame().width()))) {
+    if (!isAsleep() || !m_scrollingDisabled || !screenIsBehind(static_cast<float>(-frame().width()))) {
         if (m_refreshAlarm)
             m_refreshAlarm->invalidate();
         m_refreshAlarm.reset();
@@ -254,16 +261,16 @@ void TunesView::armRefreshAlarm()
     }
     // The refresh tick is the one that brings the frame count to a multiple
     // of half the rate; the alarm goes off on that very fire date.
-    const int half = std::max(fps / 2, 1);
-    const long long ticksAway = half - frameCount % half;
-    const double date = timer->fireDate() + static_cast<double>(ticksAway - 1) * timer->timeInterval();
+    const int half = std::max(m_fps / 2, 1);
+    const long long ticksAway = half - m_frameCount % half;
+    const double date = m_timer->fireDate() + static_cast<double>(ticksAway - 1) * m_timer->timeInterval();
     if (m_refreshAlarm && m_refreshAlarm->isValid() && m_refreshAlarm->fireDate() == date)
         return;
     if (m_refreshAlarm)
         m_refreshAlarm->invalidate();
     m_refreshAlarm = std::make_shared<kit::Timer>(
         date - kit::Clock::current().now(),
-        [this, half = timer->timeInterval() / 2](kit::Timer& alarm) {
+        [this, half = m_timer->timeInterval() / 2](kit::Timer& alarm) {
             // Up to half a tick on, so that the refresh tick's own fire date
             // counts however its sum was rounded.
             catchUpThrough(alarm.fireDate() + half);
@@ -286,8 +293,8 @@ void TunesView::wake()
     if (m_refreshAlarm)
         m_refreshAlarm->invalidate();
     m_refreshAlarm.reset();
-    if (timer)
-        timer->resume();
+    if (m_timer)
+        m_timer->resume();
 }
 
 void TunesView::catchUp()
@@ -300,14 +307,14 @@ void TunesView::catchUp()
 
 void TunesView::catchUpThrough(double date)
 {
-    if (!timer)
+    if (!m_timer)
         return;
     bool asked = false;
-    for (long long missed = timer->takeFiringsThrough(date); missed > 0; --missed)
+    for (long long missed = m_timer->takeFiringsThrough(date); missed > 0; --missed)
         asked = advance() || asked;
     // Only a refresh tick with scrolling disabled, or a tick after a change
     // the loop has not yet seen, finds the screen behind.
-    if (asked && screenIsBehind(offset))
+    if (asked && screenIsBehind(m_offset))
         setNeedsDisplay(true);
 }
 
@@ -316,12 +323,61 @@ void TunesView::viewDidDisplay()
     m_shown = paintState();
 }
 
+void TunesView::viewDidResize()
+{
+    changed(Change::Frames);
+}
+
+void TunesView::changed(Change what)
+{
+    if (what == Change::Position) {
+        m_aheadMoved = true;
+        return;
+    }
+    m_aheadChanged = true;
+    m_aheadRefused = false;
+}
+
+bool TunesView::showsPosition() const
+{
+    return m_pieStyle == 1 || m_pieStyle == 2;
+}
+
+void TunesView::setTimePerc(float fraction)
+{
+    // Only the pie or the bar shows it.
+    if (fraction != m_timePerc && showsPosition())
+        changed(Change::Frames);
+    m_timePerc = fraction;
+}
+
+void TunesView::setFontColor(const kit::Color& color)
+{
+    // The line takes it when rendered again; only the pie or the bar at once.
+    if (color != m_fontColor && showsPosition())
+        changed(Change::Frames);
+    m_fontColor = color;
+}
+
+void TunesView::setOffset(float position)
+{
+    if (position != m_offset)
+        changed(Change::Position);
+    m_offset = position;
+}
+
+void TunesView::setImg(std::unique_ptr<kit::Image> image)
+{
+    m_img = std::move(image);
+    changed(Change::Frames);
+}
+
 void TunesView::mouseDown(const kit::Event&)
 {
     // The controller may discard this marquee while handling the click:
     // nothing of it is touched afterwards.
-    if (zintara)
-        zintara->tunesMenuClick(nullptr);
+    if (m_zintara)
+        m_zintara->tunesMenuClick(nullptr);
 }
 
 void TunesView::mouseUp(const kit::Event&)

@@ -22,8 +22,7 @@ class Zintara;
 // The marquee: scrolls the display line, with a play-position indicator.
 // The line is laid out once per change into `img`; each frame tick only
 // moves `offset`, and each redraw composites the image (TunesViewDrawing).
-// The controller configures it through the operations below and by writing
-// the public fields directly.
+// The controller configures it through the operations and setters below.
 class TunesView : public kit::View {
 public:
     // Starts the frame timer at 30 ticks a second.
@@ -57,6 +56,7 @@ public:
     void mouseUp(const kit::Event& event) override;
     void drawRect(kit::Rect dirty) override;
     void viewDidDisplay() override;
+    void viewDidResize() override;
 
     // Whether the frame timer sleeps: nothing a tick does could change what
     // is on screen. It wakes, having caught up on the ticks it skipped, as
@@ -66,40 +66,89 @@ public:
     // Whether the frames of the coming ticks are queued with the display
     // server, which shows each in its time: the frame timer then sleeps, and
     // the marquee wakes about once a second to queue more, or at once when
-    // a change makes the queued frames wrong (they are drawn again).
+    // a setter changes what they show (they are drawn again).
     bool isRunningAhead() const { return m_aheadObserver != 0; }
 
-    // Fields, in their declared order.
-    bool isDemoView = false;
-    bool isPaused = false;
-    std::int8_t pieStyle = 0; // 0 none, 1 pie, 2 progress bar
-    float timePerc = 0.0f;
-    float lastTimePerc = 0.0f;
-    float scrollSpeed = 0.0f; // points per tick
-    bool drawShadow = false;
-    bool drawNotes = false;
-    kit::Color fontColor;
-    std::int32_t vertAdjust = 0; // points, positive moves the text up
-    bool scrollingDisabled = false;
-    kit::Shadow textDrawShadow;
-    std::optional<kit::Font> oFont; // none: the default font
-    Zintara* zintara = nullptr;     // not owned
-    bool highlighted = false;
-    std::string displayStr;         // empty: no line
-    float strWidth = 0.0f;          // width of `img`
-    float offset = 0.0f;            // scroll position, 0 or negative
-    std::shared_ptr<kit::Timer> timer;
-    bool fadeEdges = false;
-    std::unique_ptr<kit::Image> img;
-    std::int32_t fps = 0;
-    std::int32_t frameCount = 0;
-    bool displayStaticTag = false;
+    // The marquee's state. Each setter tells the frames queued ahead what
+    // it changed, so that they are drawn again only after a change.
+    bool isDemoView() const { return m_isDemoView; }
+    void setDemoView(bool demo) { setShown(m_isDemoView, demo); }
+    bool isPaused() const { return m_isPaused; }
+    void setPaused(bool paused) { setShown(m_isPaused, paused); }
+    std::int8_t pieStyle() const { return m_pieStyle; } // 0 none, 1 pie, 2 progress bar
+    void setPieStyle(std::int8_t style) { setShown(m_pieStyle, style); }
+    float timePerc() const { return m_timePerc; }
+    void setTimePerc(float fraction);
+    float scrollSpeed() const { return m_scrollSpeed; } // points per tick
+    void setScrollSpeed(float pointsPerTick) { setShown(m_scrollSpeed, pointsPerTick); }
+    // Shadow, colour and vertical adjustment apply from the next rendering
+    // of the line; the colour also paints the pie or bar at once.
+    bool drawShadow() const { return m_drawShadow; }
+    void setDrawShadow(bool flag) { m_drawShadow = flag; }
+    bool drawNotes() const { return m_drawNotes; }
+    void setDrawNotes(bool flag) { setShown(m_drawNotes, flag); }
+    const kit::Color& fontColor() const { return m_fontColor; }
+    void setFontColor(const kit::Color& color);
+    std::int32_t vertAdjust() const { return m_vertAdjust; } // points, positive moves the text up
+    void setVertAdjust(std::int32_t points) { m_vertAdjust = points; }
+    bool scrollingDisabled() const { return m_scrollingDisabled; }
+    const kit::Shadow& textDrawShadow() const { return m_textDrawShadow; }
+    const std::optional<kit::Font>& oFont() const { return m_oFont; } // none: the default font
+    Zintara* zintara() const { return m_zintara; }                   // not owned
+    void setZintara(Zintara* controller) { m_zintara = controller; }
+    bool highlighted() const { return m_highlighted; }
+    void setHighlighted(bool flag) { setShown(m_highlighted, flag); }
+    const std::string& displayStr() const { return m_displayStr; } // empty: no line
+    float strWidth() const { return m_strWidth; }                  // width of `img`
+    float offset() const { return m_offset; }                      // scroll position, 0 or negative
+    // Moves the line to `position` (a scroll position, 0 or negative).
+    void setOffset(float position);
+    const std::shared_ptr<kit::Timer>& timer() const { return m_timer; }
+    bool fadeEdges() const { return m_fadeEdges; }
+    void setFadeEdges(bool flag) { setShown(m_fadeEdges, flag); }
+    const std::unique_ptr<kit::Image>& img() const { return m_img; }
+    std::int32_t fps() const { return m_fps; }
+    std::int32_t frameCount() const { return m_frameCount; }
+    bool displayStaticTag() const { return m_displayStaticTag; }
+    void setDisplayStaticTag(bool flag) { setShown(m_displayStaticTag, flag); }
+
+    // A line of the caller's own, in place of one rendered here: its text,
+    // its image and that image's width, each taken as it is (the drawing is
+    // tested on images of known pixels).
+    void setDisplayStr(const std::string& line) { setShown(m_displayStr, line); }
+    void setImg(std::unique_ptr<kit::Image> image);
+    void setStrWidth(float width) { setShown(m_strWidth, width); }
 
     // Device pixels wide a line image may reach; a longer line is cut with an
     // ellipsis to stay within what the painting system can draw.
     static constexpr double kMaxLinePixels = 32000.0;
 
 private:
+    // Fields, in their declared order.
+    bool m_isDemoView = false;
+    bool m_isPaused = false;
+    std::int8_t m_pieStyle = 0;
+    float m_timePerc = 0.0f;
+    float m_scrollSpeed = 0.0f;
+    bool m_drawShadow = false;
+    bool m_drawNotes = false;
+    kit::Color m_fontColor;
+    std::int32_t m_vertAdjust = 0;
+    bool m_scrollingDisabled = false;
+    kit::Shadow m_textDrawShadow;
+    std::optional<kit::Font> m_oFont;
+    Zintara* m_zintara = nullptr;
+    bool m_highlighted = false;
+    std::string m_displayStr;
+    float m_strWidth = 0.0f;
+    float m_offset = 0.0f;
+    std::shared_ptr<kit::Timer> m_timer;
+    bool m_fadeEdges = false;
+    std::unique_ptr<kit::Image> m_img;
+    std::int32_t m_fps = 0;
+    std::int32_t m_frameCount = 0;
+    bool m_displayStaticTag = false;
+
     // Everything `drawRect` reads on the path it would take, and nothing it
     // would not read: two equal states paint the same pixels.
     struct PaintState {
@@ -118,27 +167,40 @@ private:
         bool stands = false;
         bool fadeEdges = false;
         bool scrollingDisabled = false;
-        double io = 0.0;
+        double wholeOffset = 0.0;
         friend bool operator==(const PaintState&, const PaintState&) = default;
     };
-    PaintState paintState() const { return paintState(offset); }
+    // Where the line goes: the text area, the view's width short of the
+    // pie's or the bar's room, and whether the line fits it and stands.
+    struct LineLayout {
+        double textWidth = 0.0;
+        bool stands = false;
+    };
+    LineLayout lineLayout() const;
+
+    PaintState paintState() const { return paintState(m_offset); }
     PaintState paintState(float atOffset) const;
     // The screen does not show what the state would paint.
     bool screenIsBehind(float atOffset) const;
 
-    // What the coming frames depend on besides the ticks: two equal courses
-    // draw the same frames from the same scroll position.
-    struct Course {
-        PaintState paint; // at the rest position
-        float scrollSpeed = 0.0f;
-        double interval = 0.0;
-        bool inert = false;
-        bool scrollingDisabled = false;
-        friend bool operator==(const Course&, const Course&) = default;
+    // What a change touched, as far as the frames queued ahead go.
+    enum class Change {
+        Frames,   // what the coming frames show, or how fast they come
+        Position, // the scroll position, set from outside the ticks
     };
-    Course course() const;
-    // Where frames of one course differ: the text area, the line's width
-    // short of the pie or bar.
+    void changed(Change what);
+    // Sets a field the frames show, and tells them when it changed.
+    template <typename T> void setShown(T& field, const T& value)
+    {
+        if (field == value)
+            return;
+        field = value;
+        changed(Change::Frames);
+    }
+    // The pie or the bar shows the play position.
+    bool showsPosition() const;
+    // Where the frames drawn ahead differ from one another: the text area,
+    // the line's width short of the pie or bar.
     kit::Rect scrollingPart() const;
 
     void renderLine();
@@ -181,13 +243,14 @@ private:
     int m_aheadObserver = 0;
     // Wakes the marquee when the queued frames run low.
     std::shared_ptr<kit::Timer> m_aheadAlarm;
-    // The date of the last tick whose frame is queued, and the course and
-    // scroll position the queued frames were drawn from.
+    // The date of the last tick whose frame is queued.
     double m_queuedThrough = 0.0;
-    std::optional<Course> m_queuedCourse;
-    std::optional<Course> m_aheadRefused;
-    float m_aheadOffset = 0.0f;
-    std::int32_t m_aheadFrameCount = 0;
-    // The scroll position was set from outside since the frames were drawn.
+    // Frames are queued ahead.
+    bool m_aheadQueued = false;
+    // Since the queued frames were drawn, what they show changed, or the
+    // scroll position was set from outside.
+    bool m_aheadChanged = false;
     bool m_aheadMoved = false;
+    // The queue took not all the frames, and nothing changed since.
+    bool m_aheadRefused = false;
 };

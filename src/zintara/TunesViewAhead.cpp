@@ -2,8 +2,9 @@
 // ticks are drawn in a batch and queued with the display server, which puts
 // each on screen in its time. The frame timer sleeps meanwhile; the model
 // (scroll position, frame count) still takes every tick, on the next pass of
-// the loop, exactly as ticking would. Anything that makes the queued frames
-// wrong is seen on that pass too, and they are drawn again in place.
+// the loop, exactly as ticking would. A setter that changes what the frames
+// show, or moves the line, says so; on that pass the queued frames are drawn
+// again in place.
 #include "zintara/TunesView.h"
 
 #include "kit/Clock.h"
@@ -24,33 +25,22 @@ constexpr int kRefillDivisor = 3;
 constexpr int kMaxFPS = 60;
 } // namespace
 
-TunesView::Course TunesView::course() const
-{
-    Course c;
-    c.paint = paintState(0.0f);
-    c.scrollSpeed = scrollSpeed;
-    c.interval = timer ? timer->timeInterval() : 0.0;
-    c.inert = ticksAreInert();
-    c.scrollingDisabled = scrollingDisabled;
-    return c;
-}
-
 int TunesView::leadTicks() const
 {
-    return std::clamp(fps * kLeadSeconds, 2, kMaxLead);
+    return std::clamp(m_fps * kLeadSeconds, 2, kMaxLead);
 }
 
 bool TunesView::mayRunAhead()
 {
     // Only a line that scrolls needs a frame a tick. Scrolling disabled, the
     // marquee draws on refresh ticks alone, and sleeping serves it better.
-    if (!timer || !timer->isValid() || scrollingDisabled || isAsleep() || ticksAreInert() || fps > kMaxFPS)
+    if (!m_timer || !m_timer->isValid() || m_scrollingDisabled || isAsleep() || ticksAreInert() || m_fps > kMaxFPS)
         return false;
     const PaintState now = paintState();
     if (!now.line || now.image == 0 || now.stands || now.staticTag)
         return false;
     // Refused once, not asked again until something changes.
-    if (m_aheadRefused && *m_aheadRefused == course())
+    if (m_aheadRefused)
         return false;
     return canQueueFrames();
 }
@@ -66,7 +56,7 @@ void TunesView::runAhead()
         return;
     }
     if (!isRunningAhead()) {
-        timer->suspend();
+        m_timer->suspend();
         m_aheadObserver = kit::RunLoop::main().addObserver([this] { aheadPass(); });
     }
     armAheadAlarm();
@@ -74,15 +64,14 @@ void TunesView::runAhead()
 
 bool TunesView::queueAhead()
 {
-    const double interval = timer->timeInterval();
-    const double next = timer->fireDate();
-    const Course now = course();
-    const bool standing = m_queuedCourse && queuedFramesInPlace();
-    const bool redraw = standing && (*m_queuedCourse != now || m_aheadMoved);
+    const double interval = m_timer->timeInterval();
+    const double next = m_timer->fireDate();
+    const bool standing = m_aheadQueued && queuedFramesInPlace();
+    const bool redraw = standing && (m_aheadChanged || m_aheadMoved);
     const double through = standing && !redraw ? m_queuedThrough : 0.0;
 
-    const float keptOffset = offset;
-    const std::int32_t keptCount = frameCount;
+    const float keptOffset = m_offset;
+    const std::int32_t keptCount = m_frameCount;
     // The first frame drawn here is drawn whole; those after it differ
     // from it only where the line scrolls.
     bool whole = true;
@@ -103,23 +92,18 @@ bool TunesView::queueAhead()
             m_queuedThrough = date;
     }
     flushQueuedFrames();
-    offset = keptOffset;
-    frameCount = keptCount;
-    m_queuedCourse = now;
+    m_offset = keptOffset;
+    m_frameCount = keptCount;
+    m_aheadQueued = true;
+    m_aheadChanged = false;
     m_aheadMoved = false;
-    m_aheadOffset = offset;
-    m_aheadFrameCount = frameCount;
     return queued;
 }
 
 void TunesView::aheadPass()
 {
-    // Written from outside between passes: the queued frames start from a
-    // position that is no more.
-    if (offset != m_aheadOffset || frameCount != m_aheadFrameCount)
-        m_aheadMoved = true;
     takeTicksShownAhead();
-    if (screenIsBehind(offset))
+    if (screenIsBehind(m_offset))
         setNeedsDisplay(true);
     if (!mayRunAhead()) {
         stopRunningAhead();
@@ -127,8 +111,8 @@ void TunesView::aheadPass()
         return;
     }
     const double now = kit::Clock::current().now();
-    const double low = m_queuedThrough - (leadTicks() / kRefillDivisor) * timer->timeInterval();
-    if (!m_queuedCourse || *m_queuedCourse != course() || m_aheadMoved || !queuedFramesInPlace() || now >= low) {
+    const double low = m_queuedThrough - (leadTicks() / kRefillDivisor) * m_timer->timeInterval();
+    if (!m_aheadQueued || m_aheadChanged || m_aheadMoved || !queuedFramesInPlace() || now >= low) {
         if (!queueAhead()) {
             refuseAhead();
             return;
@@ -139,9 +123,9 @@ void TunesView::aheadPass()
 
 void TunesView::takeTicksShownAhead()
 {
-    const double first = timer->fireDate();
-    const double interval = timer->timeInterval();
-    const long long ticks = timer->takeFiringsThrough(kit::Clock::current().now());
+    const double first = m_timer->fireDate();
+    const double interval = m_timer->timeInterval();
+    const long long ticks = m_timer->takeFiringsThrough(kit::Clock::current().now());
     if (ticks <= 0)
         return;
     for (long long tick = 0; tick < ticks; ++tick)
@@ -149,21 +133,19 @@ void TunesView::takeTicksShownAhead()
     // The server put up the last tick's frame if one was queued for it and
     // nothing has changed since it was drawn.
     const double last = first + static_cast<double>(ticks - 1) * interval;
-    const bool shown = m_queuedCourse && *m_queuedCourse == course() && !m_aheadMoved && queuedFramesInPlace()
+    const bool shown = m_aheadQueued && !m_aheadChanged && !m_aheadMoved && queuedFramesInPlace()
                        && last <= m_queuedThrough + interval / 2;
     if (shown)
         m_shown = paintState();
     else
         m_shown.reset();
-    m_aheadOffset = offset;
-    m_aheadFrameCount = frameCount;
 }
 
 void TunesView::armAheadAlarm()
 {
-    const double interval = timer->timeInterval();
+    const double interval = m_timer->timeInterval();
     const double date
-        = std::max(m_queuedThrough - (leadTicks() / kRefillDivisor) * interval, timer->fireDate());
+        = std::max(m_queuedThrough - (leadTicks() / kRefillDivisor) * interval, m_timer->fireDate());
     if (m_aheadAlarm && m_aheadAlarm->isValid() && m_aheadAlarm->fireDate() == date)
         return;
     if (m_aheadAlarm)
@@ -178,15 +160,16 @@ void TunesView::armAheadAlarm()
 
 void TunesView::refuseAhead()
 {
-    m_aheadRefused = course();
+    m_aheadRefused = true;
     stopRunningAhead();
 }
 
 void TunesView::stopRunningAhead(bool redraw)
 {
-    if (m_queuedCourse) {
+    if (m_aheadQueued) {
         cancelQueuedFrames();
-        m_queuedCourse.reset();
+        m_aheadQueued = false;
+        m_aheadChanged = false;
         m_aheadMoved = false;
         m_queuedThrough = 0.0;
         if (redraw) {
@@ -201,8 +184,8 @@ void TunesView::stopRunningAhead(bool redraw)
     if (m_aheadAlarm)
         m_aheadAlarm->invalidate();
     m_aheadAlarm.reset();
-    if (timer) {
+    if (m_timer) {
         takeTicksShownAhead();
-        timer->resume();
+        m_timer->resume();
     }
 }

@@ -22,10 +22,10 @@ void Zintara::tunesMenuClick(void*)
     }
     if (!tunesView || !tunesMenu || !dropDownMenu)
         return;
-    tunesView->highlighted = true;
+    tunesView->setHighlighted(true);
     tunesView->display();
     tunesMenu->popUpStatusItemMenu(*dropDownMenu);
-    tunesView->highlighted = false;
+    tunesView->setHighlighted(false);
     tunesView->setNeedsDisplay(true);
 }
 

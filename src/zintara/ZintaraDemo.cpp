@@ -35,5 +35,5 @@ void Zintara::updateDemoTunesView()
     const kit::UserDefaults& defaults = kit::UserDefaults::standardUserDefaults();
     setDemoWidth(static_cast<float>(defaults.integerForKey("menuSize")));
     if (demoTunesView)
-        demoTunesView->scrollSpeed = defaults.floatForKey("scrollSpeed");
+        demoTunesView->setScrollSpeed(defaults.floatForKey("scrollSpeed"));
 }

@@ -84,6 +84,6 @@ void Zintara::syncDockIcon()
 
 void Zintara::updateDockToolTip()
 {
-    const std::string line = tunesView ? tunesView->displayStr : std::string();
+    const std::string line = tunesView ? tunesView->displayStr() : std::string();
     kit::DockIcon::shared().setToolTip(line.find_first_not_of(' ') == std::string::npos ? "Zintara" : line);
 }

@@ -58,8 +58,8 @@ void Zintara::applicationDidFinishLaunching()
     initScripts();
 
     if (demoTunesView) {
-        demoTunesView->isDemoView = true;
-        demoTunesView->timePerc = 0.5f;
+        demoTunesView->setDemoView(true);
+        demoTunesView->setTimePerc(0.5f);
         demoTunesView->setDisplayString(
             std::string("Sample Scrolling Text - Thanks for trying Zintara - Be sure to check out Quorble's other "
                         "Freeware & Shareware (")
@@ -131,7 +131,7 @@ void Zintara::btnClick(kit::Control* sender)
         if (prefsWnd)
             prefsWnd->orderOut(nullptr);
         if (tunesView)
-            tunesView->isPaused = false;
+            tunesView->setPaused(false);
         savePrefs();
         syncAppPrefsWithDefaults();
         timerFire(nullptr);
@@ -140,7 +140,7 @@ void Zintara::btnClick(kit::Control* sender)
         if (prefsWnd)
             prefsWnd->orderOut(nullptr);
         if (tunesView)
-            tunesView->isPaused = false;
+            tunesView->setPaused(false);
         break;
     case kTagLaunch:
         if (alwaysLaunchBtn && alwaysLaunchBtn->state() != 0) {

@@ -110,13 +110,13 @@ void Zintara::timerFire(void*)
             quitBoth->setEnabled(false);
         if (tunesView) {
             if (!refusal.empty()) {
-                tunesView->displayStaticTag = false;
+                tunesView->setDisplayStaticTag(false);
                 tunesView->setDisplayString("(" + refusal + ")");
             } else if (trackPrefs[kClearPaused]) {
-                tunesView->displayStaticTag = true;
+                tunesView->setDisplayStaticTag(true);
                 tunesView->setDisplayString("");
             } else {
-                tunesView->displayStaticTag = false;
+                tunesView->setDisplayStaticTag(false);
                 tunesView->setDisplayString("(" + kit::directionIsolated(playerName) + " is not running)");
             }
         }
@@ -133,7 +133,7 @@ void Zintara::timerFire(void*)
     setTrackRating(script::intValue(runScript(kSlotRating)));
     const float position = script::floatValue(runScript(kSlotPosition));
     if (tunesView)
-        tunesView->timePerc = position;
+        tunesView->setTimePerc(position);
 
     const std::optional<std::string> state = runScript(kSlotPlayerState);
     const bool shuffle = stateChar(state, 1) == 'Y';
@@ -154,7 +154,7 @@ void Zintara::timerFire(void*)
         paused = true;
         if (trackPrefs[kClearPaused]) {
             if (tunesView) {
-                tunesView->displayStaticTag = true;
+                tunesView->setDisplayStaticTag(true);
                 tunesView->setDisplayString("");
             }
             return;
@@ -187,7 +187,7 @@ void Zintara::timerFire(void*)
         || trackPrefs[kNextTrackPref])
         line += kNextHeader + nextTitle + nextArtist + nextAlbum + nextNumber;
 
-    if (emptyStr(line) && tunesView && tunesView->pieStyle != 0)
+    if (emptyStr(line) && tunesView && tunesView->pieStyle() != 0)
         line = " ";
     if (line == kNextHeader) {
         if (!paused)
@@ -195,7 +195,7 @@ void Zintara::timerFire(void*)
         line = "(Unpause to get track info)";
     }
     if (tunesView) {
-        tunesView->displayStaticTag = false;
+        tunesView->setDisplayStaticTag(false);
         tunesView->setDisplayString(line);
     }
 }

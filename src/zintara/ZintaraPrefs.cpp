@@ -75,7 +75,7 @@ kit::Color storedColor(const kit::UserDefaults& defaults)
 void Zintara::showPrefsWnd()
 {
     if (tunesView)
-        tunesView->isPaused = true;
+        tunesView->setPaused(true);
     prepPrefsWnd();
     if (!prefsWnd)
         return;
@@ -123,16 +123,16 @@ void Zintara::prepPrefsWnd()
 
     if (demoTunesView) {
         TunesView& demo = *demoTunesView;
-        demo.drawShadow = isOn(showShadow);
-        demo.drawNotes = isOn(showNotes);
+        demo.setDrawShadow(isOn(showShadow));
+        demo.setDrawNotes(isOn(showNotes));
         demo.setFont(fontName, fontSize);
-        demo.fontColor = storedColor(defaults);
-        demo.vertAdjust = static_cast<std::int32_t>(defaults.integerForKey("vertAdjust"));
-        demo.pieStyle = static_cast<std::int8_t>(defaults.integerForKey("pieStyle"));
-        demo.fadeEdges = defaults.boolForKey("fadeEdges");
+        demo.setFontColor(storedColor(defaults));
+        demo.setVertAdjust(static_cast<std::int32_t>(defaults.integerForKey("vertAdjust")));
+        demo.setPieStyle(static_cast<std::int8_t>(defaults.integerForKey("pieStyle")));
+        demo.setFadeEdges(defaults.boolForKey("fadeEdges"));
         demo.setScrollingDisabled(defaults.boolForKey("scrollDisabled"));
         if (!defaults.boolForKey("showPie"))
-            demo.pieStyle = 0;
+            demo.setPieStyle(0);
     }
 
     if (shouldLaunchiTunes) {
@@ -216,26 +216,26 @@ void Zintara::livePrefClick(kit::Control* sender)
     switch (tag) {
     case kLiveShadow:
         if (demo)
-            demo->drawShadow = stateOf(sender) != 0;
+            demo->setDrawShadow(stateOf(sender) != 0);
         break;
     case kLiveColor:
         if (demo && colorWell) {
             const kit::Color chosen = colorWell->color();
-            demo->fontColor = kit::Color::colorWithDeviceRed(chosen.redComponent(), chosen.greenComponent(),
-                                                             chosen.blueComponent(), 1.0);
+            demo->setFontColor(kit::Color::colorWithDeviceRed(chosen.redComponent(), chosen.greenComponent(),
+                                                              chosen.blueComponent(), 1.0));
         }
         break;
     case kLiveNotes:
         if (demo)
-            demo->drawNotes = stateOf(sender) != 0;
+            demo->setDrawNotes(stateOf(sender) != 0);
         break;
     case kLiveVertAdjust:
         if (demo && vertAdjustSlider)
-            demo->vertAdjust = truncated(vertAdjustSlider->doubleValue());
+            demo->setVertAdjust(truncated(vertAdjustSlider->doubleValue()));
         break;
     case kLiveFadeEdges:
         if (demo)
-            demo->fadeEdges = isOn(fadeEdges);
+            demo->setFadeEdges(isOn(fadeEdges));
         break;
     case kLiveFPS:
         if (demo && targetFPS)
@@ -244,14 +244,14 @@ void Zintara::livePrefClick(kit::Control* sender)
     case kLiveShowPie:
         if (demo) {
             if (stateOf(sender) != 0)
-                demo->pieStyle = static_cast<std::int8_t>(pieStyle ? pieStyle->selectedTag() : 0);
+                demo->setPieStyle(static_cast<std::int8_t>(pieStyle ? pieStyle->selectedTag() : 0));
             else
-                demo->pieStyle = 0;
+                demo->setPieStyle(0);
         }
         break;
     case kLivePieStyle:
         if (demo && isOn(showPie))
-            demo->pieStyle = static_cast<std::int8_t>(pieStyle ? pieStyle->selectedTag() : 0);
+            demo->setPieStyle(static_cast<std::int8_t>(pieStyle ? pieStyle->selectedTag() : 0));
         break;
     case kLiveHideDock: {
         // The setting ends up in the bundle's Info.plist, which is replaced
@@ -298,7 +298,7 @@ void Zintara::prefClick(kit::Control* sender)
         setDemoWidth(static_cast<float>(std::trunc(sizeSlider->doubleValue())));
     } else if (sender == speedSlider) {
         if (demoTunesView)
-            demoTunesView->scrollSpeed = speedSlider->floatValue();
+            demoTunesView->setScrollSpeed(speedSlider->floatValue());
     } else if (sender->tag() == kTagSpeedReset) {
         if (speedSlider) {
             speedSlider->setDoubleValue(kDefaultSpeed);

@@ -47,7 +47,7 @@ void Zintara::syncAppPrefsWithDefaults()
     // Discarding the old marquee stops its frame timer with it.
     tunesView.reset();
     tunesView = std::make_unique<TunesView>(kit::Rect(0, 0, tunesMenu->length(), kMarqueeHeight));
-    tunesView->zintara = this;
+    tunesView->setZintara(this);
 
     tunesMenu->setView(tunesView.get());
     tunesMenu->sendActionOn(kStatusItemActionMask);
@@ -55,15 +55,15 @@ void Zintara::syncAppPrefsWithDefaults()
     tunesMenu->setTitle("");
 
     TunesView& view = *tunesView;
-    view.scrollSpeed = defaults.floatForKey("scrollSpeed");
-    view.pieStyle = defaults.boolForKey("showPie") ? static_cast<std::int8_t>(defaults.integerForKey("pieStyle")) : 0;
-    view.drawShadow = defaults.boolForKey("fontShadow");
-    view.fontColor = kit::Color::colorWithDeviceRed(defaults.floatForKey("font_R"), defaults.floatForKey("font_G"),
-                                                    defaults.floatForKey("font_B"), 1.0);
-    view.drawNotes = defaults.boolForKey("showNotes");
+    view.setScrollSpeed(defaults.floatForKey("scrollSpeed"));
+    view.setPieStyle(defaults.boolForKey("showPie") ? static_cast<std::int8_t>(defaults.integerForKey("pieStyle")) : 0);
+    view.setDrawShadow(defaults.boolForKey("fontShadow"));
+    view.setFontColor(kit::Color::colorWithDeviceRed(defaults.floatForKey("font_R"), defaults.floatForKey("font_G"),
+                                                     defaults.floatForKey("font_B"), 1.0));
+    view.setDrawNotes(defaults.boolForKey("showNotes"));
     view.setFont(defaults.stringForKey("fontName").value_or(""), static_cast<int>(defaults.integerForKey("fontSize")));
-    view.vertAdjust = static_cast<std::int32_t>(defaults.integerForKey("vertAdjust"));
-    view.fadeEdges = defaults.boolForKey("fadeEdges");
+    view.setVertAdjust(static_cast<std::int32_t>(defaults.integerForKey("vertAdjust")));
+    view.setFadeEdges(defaults.boolForKey("fadeEdges"));
     view.setFPS(static_cast<int>(defaults.integerForKey("framesPerSecond")));
     view.setScrollingDisabled(defaults.boolForKey("scrollDisabled"));
 

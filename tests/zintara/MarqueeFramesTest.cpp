@@ -174,7 +174,7 @@ protected:
             runFor(kFrame);
             const QImage now = shown();
             ASSERT_FALSE(now.isNull());
-            ASSERT_EQ(now, widgetPass()) << what << ", frame " << i << ", offset " << view->offset;
+            ASSERT_EQ(now, widgetPass()) << what << ", frame " << i << ", offset " << view->offset();
         }
     }
 
@@ -185,22 +185,22 @@ protected:
 TEST_F(MarqueeFramesTest, EveryFrameShowsWhatTheWidgetPassDraws)
 {
     view->setDisplayString(kLongLine);
-    view->timePerc = 0.3f;
+    view->setTimePerc(0.3f);
     settle();
     ASSERT_EQ(onScreen(), widgetPass());
     expectFramesMatch(60, "scrolling with the bar, fades and notes");
 
-    view->timePerc = 0.8f;
+    view->setTimePerc(0.8f);
     expectFramesMatch(3, "a new position");
-    view->highlighted = true;
+    view->setHighlighted(true);
     view->setNeedsDisplay(true);
     settle();
     expectFramesMatch(3, "highlighted");
-    view->highlighted = false;
+    view->setHighlighted(false);
 
-    view->pieStyle = 1;
-    view->fadeEdges = false;
-    view->fontColor = kit::Color::colorWithDeviceRed(0.8, 0.1, 0.1, 1.0);
+    view->setPieStyle(1);
+    view->setFadeEdges(false);
+    view->setFontColor(kit::Color::colorWithDeviceRed(0.8, 0.1, 0.1, 1.0));
     expectFramesMatch(40, "the pie, no fades");
 
     // The line comes to rest on the first refresh tick: until then the
@@ -212,13 +212,13 @@ TEST_F(MarqueeFramesTest, EveryFrameShowsWhatTheWidgetPassDraws)
     expectFramesMatch(20, "scrolling disabled");
     view->setScrollingDisabled(false);
 
-    view->pieStyle = 2;
-    view->scrollSpeed = 0.3f;
+    view->setPieStyle(2);
+    view->setScrollSpeed(0.3f);
     view->setDisplayString("Short");
     settle();
     expectFramesMatch(10, "a line that stands");
 
-    view->displayStaticTag = true;
+    view->setDisplayStaticTag(true);
     view->setDisplayString("");
     settle();
     expectFramesMatch(10, "the static tag");
@@ -227,12 +227,12 @@ TEST_F(MarqueeFramesTest, EveryFrameShowsWhatTheWidgetPassDraws)
 TEST_F(MarqueeFramesTest, AFrameThatWouldPaintTheSamePixelsIsNotDrawn)
 {
     view->setDisplayString(kLongLine);
-    view->scrollSpeed = 0.25f; // a new whole-point position every fourth tick
+    view->setScrollSpeed(0.25f); // a new whole-point position every fourth tick
     settle();
     view->draws = 0;
     runFor(1.0 + kFrame / 2);
     EXPECT_EQ(view->draws, 7) << "30 ticks move the line by 7.5 points";
-    EXPECT_FLOAT_EQ(view->offset, -60.0f - 7.5f);
+    EXPECT_FLOAT_EQ(view->offset(), -60.0f - 7.5f);
 
     view->setDisplayString("Short");
     settle();
@@ -256,18 +256,18 @@ TEST_F(MarqueeFramesTest, TheFrameTimerSleepsWhileNothingCanMoveAndWakesOnAChang
     runFor(2 * kFrame);
     EXPECT_TRUE(view->isAsleep());
     EXPECT_FALSE(reference.isAsleep());
-    EXPECT_TRUE(view->timer->isSuspended());
+    EXPECT_TRUE(view->timer()->isSuspended());
 
     // Asleep, the loop has only the reference's timer to wake for.
     const auto next = RunLoop::main().nextFireDate();
     ASSERT_TRUE(next);
-    EXPECT_EQ(*next, reference.timer->fireDate());
+    EXPECT_EQ(*next, reference.timer()->fireDate());
 
     // The play position moves the bar: the marquee wakes and draws it.
     const QImage before = onScreen();
     runFor(1.0);
-    EXPECT_EQ(view->offset, reference.offset) << "the skipped ticks still moved the line";
-    both([](TunesView& v) { v.timePerc = 0.5f; });
+    EXPECT_EQ(view->offset(), reference.offset()) << "the skipped ticks still moved the line";
+    both([](TunesView& v) { v.setTimePerc(0.5f); });
     runFor(kFrame);
     EXPECT_NE(onScreen(), before);
     EXPECT_EQ(onScreen(), widgetPass());
@@ -275,24 +275,24 @@ TEST_F(MarqueeFramesTest, TheFrameTimerSleepsWhileNothingCanMoveAndWakesOnAChang
     EXPECT_TRUE(view->isAsleep()) << "and sleeps again";
 
     // A setting that makes the line scroll wakes it where the reference is.
-    both([](TunesView& v) { v.pieStyle = 1; v.drawNotes = true; v.strWidth = 200.0f; });
+    both([](TunesView& v) { v.setPieStyle(1); v.setDrawNotes(true); v.setStrWidth(200.0f); });
     runFor(kFrame);
     EXPECT_FALSE(view->isAsleep());
-    EXPECT_EQ(view->offset, reference.offset);
+    EXPECT_EQ(view->offset(), reference.offset());
     expectFramesMatch(5, "woken by a setting");
-    EXPECT_EQ(view->offset, reference.offset);
+    EXPECT_EQ(view->offset(), reference.offset());
 
     // The static tag: nothing moves; a new line wakes it.
-    both([](TunesView& v) { v.displayStaticTag = true; v.setDisplayString(""); });
+    both([](TunesView& v) { v.setDisplayStaticTag(true); v.setDisplayString(""); });
     settle();
     runFor(3 * kFrame);
     EXPECT_TRUE(view->isAsleep());
     runFor(5.0);
-    both([](TunesView& v) { v.displayStaticTag = false; v.setDisplayString(kLongLine); });
+    both([](TunesView& v) { v.setDisplayStaticTag(false); v.setDisplayString(kLongLine); });
     EXPECT_FALSE(view->isAsleep());
     settle();
     expectFramesMatch(10, "a new line after the static tag");
-    EXPECT_EQ(view->offset, reference.offset);
+    EXPECT_EQ(view->offset(), reference.offset());
 
     // Scrolling disabled: asleep once the line rests, with the frame count
     // kept as the ticks would have kept it.
@@ -301,30 +301,30 @@ TEST_F(MarqueeFramesTest, TheFrameTimerSleepsWhileNothingCanMoveAndWakesOnAChang
     runFor(16 * kFrame); // the first refresh tick draws the line at rest
     EXPECT_TRUE(view->isAsleep());
     runFor(0.7);
-    EXPECT_EQ(view->frameCount, reference.frameCount);
+    EXPECT_EQ(view->frameCount(), reference.frameCount());
 
     // A new position shows on the next refresh tick, as it always did,
     // while the frame timer stays asleep: only that tick wakes the marquee.
     const QImage atRest = onScreen();
-    both([](TunesView& v) { v.timePerc = 0.9f; });
+    both([](TunesView& v) { v.setTimePerc(0.9f); });
     int wakeUps = 0;
     while (onScreen() == atRest && wakeUps < 20) {
         const auto due = RunLoop::main().nextFireDate();
         ASSERT_TRUE(due);
-        EXPECT_EQ(view->frameCount, reference.frameCount);
-        EXPECT_TRUE(view->timer->isSuspended());
+        EXPECT_EQ(view->frameCount(), reference.frameCount());
+        EXPECT_TRUE(view->timer()->isSuspended());
         runFor(*due - clock.now());
         ++wakeUps;
     }
     EXPECT_EQ(onScreen(), widgetPass());
-    EXPECT_EQ(view->frameCount, 0) << "drawn on the refresh tick";
+    EXPECT_EQ(view->frameCount(), 0) << "drawn on the refresh tick";
     EXPECT_TRUE(view->isAsleep());
 
     both([](TunesView& v) { v.setDisplayString("Another line long enough to scroll past both ends"); });
-    EXPECT_EQ(view->frameCount, reference.frameCount);
+    EXPECT_EQ(view->frameCount(), reference.frameCount());
     settle();
     expectFramesMatch(16, "a new line with scrolling disabled");
-    EXPECT_EQ(view->offset, reference.offset);
+    EXPECT_EQ(view->offset(), reference.offset());
 }
 
 TEST_F(MarqueeFramesTest, APausedMarqueeSleepsAndResumesWhereItWas)
@@ -332,16 +332,16 @@ TEST_F(MarqueeFramesTest, APausedMarqueeSleepsAndResumesWhereItWas)
     view->setDisplayString(kLongLine);
     settle();
     runFor(10 * kFrame);
-    const float where = view->offset;
-    view->isPaused = true;
+    const float where = view->offset();
+    view->setPaused(true);
     runFor(kFrame);
     EXPECT_TRUE(view->isAsleep());
     runFor(3.0);
-    EXPECT_EQ(view->offset, where);
-    view->isPaused = false;
+    EXPECT_EQ(view->offset(), where);
+    view->setPaused(false);
     runFor(kFrame);
     EXPECT_FALSE(view->isAsleep());
-    EXPECT_EQ(view->offset, where - 1.0f);
+    EXPECT_EQ(view->offset(), where - 1.0f);
     EXPECT_EQ(onScreen(), widgetPass());
 }
 
@@ -383,59 +383,59 @@ TEST_F(MarqueeAheadTest, QueuedFramesShowWhatEveryTickWouldDrawThroughChanges)
         change(*view);
         change(reference);
     };
-    both([](TunesView& v) { v.setDisplayString(kLongLine); v.timePerc = 0.3f; });
+    both([](TunesView& v) { v.setDisplayString(kLongLine); v.setTimePerc(0.3f); });
     settle();
     expectFramesMatch(2, "starting");
     ASSERT_TRUE(view->isRunningAhead());
     EXPECT_FALSE(reference.isRunningAhead());
-    EXPECT_TRUE(view->timer->isSuspended());
+    EXPECT_TRUE(view->timer()->isSuspended());
     expectFramesMatch(60, "scrolling with the bar, fades and notes");
-    EXPECT_EQ(view->offset, reference.offset) << "the model takes every tick";
+    EXPECT_EQ(view->offset(), reference.offset()) << "the model takes every tick";
 
     // Changes written between passes, as the controller makes them: the
     // queued frames are drawn again from the next pass on.
     const int cancels = queue->cancels;
-    both([](TunesView& v) { v.timePerc = 0.8f; });
+    both([](TunesView& v) { v.setTimePerc(0.8f); });
     expectFramesMatch(20, "a new position");
-    both([](TunesView& v) { v.highlighted = true; v.setNeedsDisplay(true); });
+    both([](TunesView& v) { v.setHighlighted(true); v.setNeedsDisplay(true); });
     expectFramesMatch(10, "highlighted");
-    both([](TunesView& v) { v.highlighted = false; v.setNeedsDisplay(true); });
-    both([](TunesView& v) { v.pieStyle = 1; v.fadeEdges = false; v.fontColor = kit::Color::redColor(); });
+    both([](TunesView& v) { v.setHighlighted(false); v.setNeedsDisplay(true); });
+    both([](TunesView& v) { v.setPieStyle(1); v.setFadeEdges(false); v.setFontColor(kit::Color::redColor()); });
     expectFramesMatch(20, "the pie, no fades, red");
-    both([](TunesView& v) { v.scrollSpeed = 2.5f; });
+    both([](TunesView& v) { v.setScrollSpeed(2.5f); });
     expectFramesMatch(20, "faster");
     both([](TunesView& v) { v.setDisplayString("Another line long enough to scroll past both ends - Someone"); });
     expectFramesMatch(20, "a new line");
     EXPECT_EQ(queue->cancels, cancels) << "changes redraw the queued frames in place";
     EXPECT_TRUE(view->isRunningAhead());
-    EXPECT_EQ(view->offset, reference.offset);
+    EXPECT_EQ(view->offset(), reference.offset());
 
     // A position set from outside, and a frame drawn out of turn (the menu's
     // highlight), which drops what was queued.
-    both([](TunesView& v) { v.offset = -3.0f; });
+    both([](TunesView& v) { v.setOffset(-3.0f); });
     expectFramesMatch(10, "moved from outside");
-    view->highlighted = true;
+    view->setHighlighted(true);
     view->display();
     EXPECT_GT(queue->cancels, cancels);
     expectFramesMatch(10, "highlighted at once");
-    view->highlighted = false;
+    view->setHighlighted(false);
     view->setNeedsDisplay(true);
     settle();
-    reference.offset = view->offset;
+    reference.setOffset(view->offset());
 
     // Paused, the position set in the same breath: nothing moves, the queue
     // is dropped and the marquee sleeps; playing again, it runs ahead from
     // where it stood.
-    both([](TunesView& v) { v.isPaused = true; v.offset = -40.0f; });
+    both([](TunesView& v) { v.setPaused(true); v.setOffset(-40.0f); });
     expectFramesMatch(3, "paused");
     EXPECT_TRUE(view->isAsleep());
     EXPECT_FALSE(view->isRunningAhead());
     runFor(2.0);
     expectFramesMatch(3, "still paused");
-    both([](TunesView& v) { v.isPaused = false; });
+    both([](TunesView& v) { v.setPaused(false); });
     expectFramesMatch(20, "playing again");
     EXPECT_TRUE(view->isRunningAhead());
-    EXPECT_EQ(view->offset, reference.offset);
+    EXPECT_EQ(view->offset(), reference.offset());
 
     // Scrolling disabled: back to refresh ticks, asleep between them.
     both([](TunesView& v) { v.setScrollingDisabled(true); });
@@ -446,7 +446,7 @@ TEST_F(MarqueeAheadTest, QueuedFramesShowWhatEveryTickWouldDrawThroughChanges)
     both([](TunesView& v) { v.setScrollingDisabled(false); });
     expectFramesMatch(20, "scrolling again");
     EXPECT_TRUE(view->isRunningAhead());
-    EXPECT_EQ(view->frameCount, reference.frameCount);
+    EXPECT_EQ(view->frameCount(), reference.frameCount());
 }
 
 TEST_F(MarqueeAheadTest, RunningAheadTheLoopWakesAFewTimesASecond)
@@ -482,7 +482,7 @@ TEST_F(MarqueeAheadTest, WhereFramesCannotBeQueuedEveryTickDraws)
     queue->accepting = false;
     expectFramesMatch(30, "the queue refusing");
     EXPECT_FALSE(view->isRunningAhead());
-    EXPECT_FALSE(view->timer->isSuspended());
+    EXPECT_FALSE(view->timer()->isSuspended());
 
     // A queue that takes the window but not its frames is not asked again
     // at every tick; a change gives it another chance.
@@ -496,8 +496,18 @@ TEST_F(MarqueeAheadTest, WhereFramesCannotBeQueuedEveryTickDraws)
     EXPECT_EQ(queue->attempts, attempts);
     EXPECT_FALSE(view->isRunningAhead());
     queue->refusing = false;
-    view->timePerc = 0.5f;
+    view->setTimePerc(0.5f);
     expectFramesMatch(30, "frames taken again");
+    EXPECT_TRUE(view->isRunningAhead());
+
+    // So does a new size, which no setter of the marquee's own makes.
+    queue->refusing = true;
+    view->setTimePerc(0.6f);
+    expectFramesMatch(5, "frames refused");
+    EXPECT_FALSE(view->isRunningAhead());
+    queue->refusing = false;
+    view->setFrameSize(kit::Size{110, 26});
+    expectFramesMatch(30, "frames taken again at a new size");
     EXPECT_TRUE(view->isRunningAhead());
 }
 

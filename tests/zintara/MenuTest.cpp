@@ -42,10 +42,10 @@ protected:
 TEST_F(MenuTest, TransportCommandsPollAtOnce)
 {
     const std::string first = currentName();
-    EXPECT_EQ(controller->tunesView->displayStr.rfind(first, 0), 0u);
+    EXPECT_EQ(controller->tunesView->displayStr().rfind(first, 0), 0u);
     choose(controller->dropDownMenu, 21);
     EXPECT_NE(currentName(), first);
-    EXPECT_EQ(controller->tunesView->displayStr.rfind(currentName(), 0), 0u) << "the line followed at once";
+    EXPECT_EQ(controller->tunesView->displayStr().rfind(currentName(), 0), 0u) << "the line followed at once";
     choose(controller->dropDownMenu, 22);
     EXPECT_EQ(currentName(), first);
 
@@ -153,12 +153,12 @@ TEST_F(MenuTest, AClickHighlightsTheMarqueeWhileTheMenuIsOpen)
     bool highlightedWhileOpen = false;
     QMenu* menu = controller->dropDownMenu->qmenu();
     QTimer::singleShot(0, [&] {
-        highlightedWhileOpen = controller->tunesView->highlighted;
+        highlightedWhileOpen = controller->tunesView->highlighted();
         menu->close();
     });
     controller->tunesMenuClick(nullptr);
     EXPECT_TRUE(highlightedWhileOpen);
-    EXPECT_FALSE(controller->tunesView->highlighted);
+    EXPECT_FALSE(controller->tunesView->highlighted());
 }
 
 // Records where a window is moved to.

@@ -51,7 +51,7 @@ protected:
         controller->timerFire(nullptr);
     }
     TunesView& view() { return *controller->tunesView; }
-    std::string line() { return view().displayStr; }
+    std::string line() { return view().displayStr(); }
     int state(kit::Menu* menu, int tag) { return menu->itemWithTag(tag)->state(); }
 };
 
@@ -149,7 +149,7 @@ TEST_F(PollTest, MenuFollowsThePlayerState)
     EXPECT_EQ(state(controller->repeatMenu, 28), 1);
     EXPECT_EQ(state(controller->repeatMenu, 27) + state(controller->repeatMenu, 29), 0);
     EXPECT_EQ(controller->ratingSubmenu->itemWithTag(4)->state(), 1);
-    EXPECT_FLOAT_EQ(view().timePerc, 0.25f);
+    EXPECT_FLOAT_EQ(view().timePerc(), 0.25f);
     EXPECT_EQ(controller->quitTunes->title(), "Quit iTunes");
     EXPECT_TRUE(controller->quitBoth->isEnabled());
 
@@ -163,23 +163,23 @@ TEST_F(PollTest, MenuFollowsThePlayerState)
 TEST_F(PollTest, PausedWithTheStaticTagStillUpdatesTheMenu)
 {
     start(library("paused"), {"curTitle"}, true);
-    EXPECT_TRUE(view().displayStaticTag);
+    EXPECT_TRUE(view().displayStaticTag());
     EXPECT_EQ(line(), "");
     EXPECT_EQ(controller->playPause->title(), "Play");
     EXPECT_EQ(controller->ratingSubmenu->itemWithTag(4)->state(), 1);
-    EXPECT_FLOAT_EQ(view().timePerc, 0.25f);
+    EXPECT_FLOAT_EQ(view().timePerc(), 0.25f);
 }
 
 TEST_F(PollTest, PlayerNotRunning)
 {
     start(R"({"running": false})", {"curTitle"}, false);
-    EXPECT_FALSE(view().displayStaticTag);
+    EXPECT_FALSE(view().displayStaticTag());
     EXPECT_EQ(line(), "(iTunes is not running)");
     EXPECT_EQ(controller->quitTunes->title(), "Launch iTunes");
     EXPECT_FALSE(controller->quitBoth->isEnabled());
 
     start(R"({"running": false})", {"curTitle"}, true);
-    EXPECT_TRUE(view().displayStaticTag);
+    EXPECT_TRUE(view().displayStaticTag());
     EXPECT_EQ(line(), "");
 }
 
@@ -195,7 +195,7 @@ TEST_F(PollTest, BeforeTheScriptsAreCompiledEverythingReadsAsFailed)
     EXPECT_EQ(state(controller->shuffleMenu, 25), 1);
     EXPECT_EQ(state(controller->repeatMenu, 29), 1);
     EXPECT_EQ(controller->ratingSubmenu->itemWithTag(0)->state(), 1);
-    EXPECT_FLOAT_EQ(view().timePerc, 0.0f);
+    EXPECT_FLOAT_EQ(view().timePerc(), 0.0f);
     EXPECT_EQ(line(), " ") << "an empty line becomes a blank when an indicator is drawn";
 
     store().setBool(false, "showPie");

@@ -86,11 +86,11 @@ TEST_F(PrefsTest, LaunchGivesTheDemoMarqueeItsSampleText)
     store().setBool(false, "launchiTunes");
     controller->applicationDidFinishLaunching();
 
-    EXPECT_TRUE(demo().isDemoView);
-    EXPECT_FLOAT_EQ(demo().timePerc, 0.5f);
-    EXPECT_EQ(demo().displayStr.rfind("Sample Scrolling Text - Thanks for trying Zintara", 0), 0u);
-    EXPECT_EQ(demo().zintara, nullptr) << "a click on the demo opens no menu";
-    EXPECT_EQ(demo().fps, 30);
+    EXPECT_TRUE(demo().isDemoView());
+    EXPECT_FLOAT_EQ(demo().timePerc(), 0.5f);
+    EXPECT_EQ(demo().displayStr().rfind("Sample Scrolling Text - Thanks for trying Zintara", 0), 0u);
+    EXPECT_EQ(demo().zintara(), nullptr) << "a click on the demo opens no menu";
+    EXPECT_EQ(demo().fps(), 30);
 }
 
 TEST_F(PrefsTest, OpeningLoadsEveryControlAndTheDemoFromTheStore)
@@ -119,7 +119,7 @@ TEST_F(PrefsTest, OpeningLoadsEveryControlAndTheDemoFromTheStore)
 
     Zintara& z = *controller;
     EXPECT_TRUE(window().isVisible());
-    EXPECT_TRUE(z.tunesView->isPaused);
+    EXPECT_TRUE(z.tunesView->isPaused());
     EXPECT_DOUBLE_EQ(z.sizeSlider->doubleValue(), 200.0);
     EXPECT_DOUBLE_EQ(z.speedSlider->doubleValue(), 2.5);
     EXPECT_EQ(child<QSlider>("speedSlider")->value(), 25) << "the speed slider counts tenths";
@@ -141,18 +141,18 @@ TEST_F(PrefsTest, OpeningLoadsEveryControlAndTheDemoFromTheStore)
     EXPECT_EQ(z.curTitle->state(), 1);
     EXPECT_EQ(z.shouldLaunchiTunes->selectedTag(), 2);
 
-    EXPECT_FALSE(demo().drawShadow);
-    EXPECT_FALSE(demo().drawNotes);
-    ASSERT_TRUE(demo().oFont);
-    EXPECT_EQ(demo().oFont->fontName(), "DejaVu Serif");
-    EXPECT_DOUBLE_EQ(demo().oFont->pointSize(), 14.0);
-    EXPECT_EQ(demo().fontColor, kit::Color::colorWithDeviceRed(0.25, 0.5, 1.0, 1.0));
-    EXPECT_EQ(demo().vertAdjust, -3);
-    EXPECT_EQ(demo().pieStyle, 0) << "showPie off hides the indicator";
-    EXPECT_TRUE(demo().scrollingDisabled);
-    EXPECT_FLOAT_EQ(demo().scrollSpeed, 2.5f);
+    EXPECT_FALSE(demo().drawShadow());
+    EXPECT_FALSE(demo().drawNotes());
+    ASSERT_TRUE(demo().oFont());
+    EXPECT_EQ(demo().oFont()->fontName(), "DejaVu Serif");
+    EXPECT_DOUBLE_EQ(demo().oFont()->pointSize(), 14.0);
+    EXPECT_EQ(demo().fontColor(), kit::Color::colorWithDeviceRed(0.25, 0.5, 1.0, 1.0));
+    EXPECT_EQ(demo().vertAdjust(), -3);
+    EXPECT_EQ(demo().pieStyle(), 0) << "showPie off hides the indicator";
+    EXPECT_TRUE(demo().scrollingDisabled());
+    EXPECT_FLOAT_EQ(demo().scrollSpeed(), 2.5f);
     EXPECT_DOUBLE_EQ(demo().frame().width(), 200.0);
-    EXPECT_EQ(demo().fps, 30) << "the frame rate is not loaded on opening";
+    EXPECT_EQ(demo().fps(), 30) << "the frame rate is not loaded on opening";
 }
 
 TEST_F(PrefsTest, CancelAndTitleBarCloseDiscardEditsAndResumeTheMarquee)
@@ -163,12 +163,12 @@ TEST_F(PrefsTest, CancelAndTitleBarCloseDiscardEditsAndResumeTheMarquee)
     click("showShadow");
     choose("targetFPS", "10 fps");
     EXPECT_DOUBLE_EQ(demo().frame().width(), 300.0);
-    EXPECT_FLOAT_EQ(demo().scrollSpeed, 4.0f);
-    EXPECT_EQ(demo().fps, 10);
+    EXPECT_FLOAT_EQ(demo().scrollSpeed(), 4.0f);
+    EXPECT_EQ(demo().fps(), 10);
 
     click("cancelButton");
     EXPECT_FALSE(window().isVisible());
-    EXPECT_FALSE(controller->tunesView->isPaused);
+    EXPECT_FALSE(controller->tunesView->isPaused());
     EXPECT_EQ(store().integerForKey("menuSize"), 120);
     EXPECT_FLOAT_EQ(store().floatForKey("scrollSpeed"), 1.0f);
     EXPECT_EQ(controller->tunesMenu->length(), 120.0f) << "the status item keeps its width";
@@ -177,15 +177,15 @@ TEST_F(PrefsTest, CancelAndTitleBarCloseDiscardEditsAndResumeTheMarquee)
     EXPECT_DOUBLE_EQ(controller->sizeSlider->doubleValue(), 120.0);
     EXPECT_EQ(controller->showShadow->state(), 1);
     EXPECT_DOUBLE_EQ(demo().frame().width(), 120.0);
-    EXPECT_FLOAT_EQ(demo().scrollSpeed, 1.0f);
-    EXPECT_TRUE(demo().drawShadow);
-    EXPECT_EQ(demo().fps, 10) << "the demo keeps a rate set by the pop-up";
+    EXPECT_FLOAT_EQ(demo().scrollSpeed(), 1.0f);
+    EXPECT_TRUE(demo().drawShadow());
+    EXPECT_EQ(demo().fps(), 10) << "the demo keeps a rate set by the pop-up";
 
     // Closing the window from its title bar is cancelling it.
     drag("sizeSlider", 250);
     window().widget()->close();
     EXPECT_FALSE(window().isVisible());
-    EXPECT_FALSE(controller->tunesView->isPaused);
+    EXPECT_FALSE(controller->tunesView->isPaused());
     EXPECT_EQ(store().integerForKey("menuSize"), 120);
 }
 
@@ -215,7 +215,7 @@ TEST_F(PrefsTest, SaveStoresEveryControlWithItsConversion)
     click("saveButton");
 
     EXPECT_FALSE(window().isVisible());
-    EXPECT_FALSE(controller->tunesView->isPaused);
+    EXPECT_FALSE(controller->tunesView->isPaused());
     EXPECT_EQ(store().integerForKey("menuSize"), 200);
     EXPECT_FLOAT_EQ(store().floatForKey("scrollSpeed"), 2.5f);
     EXPECT_EQ(store().integerForKey("vertAdjust"), -2) << "truncated toward zero";
@@ -238,8 +238,8 @@ TEST_F(PrefsTest, SaveStoresEveryControlWithItsConversion)
 
     // Saved means applied: the status item and its marquee follow.
     EXPECT_EQ(controller->tunesMenu->length(), 200.0f);
-    EXPECT_EQ(controller->tunesView->fps, 60);
-    EXPECT_EQ(controller->tunesView->pieStyle, 1);
+    EXPECT_EQ(controller->tunesView->fps(), 60);
+    EXPECT_EQ(controller->tunesView->pieStyle(), 1);
     EXPECT_FALSE(controller->trackPrefs[8]) << "clearPaused reached the cached switches";
 
     // And the store is on disk.
@@ -257,22 +257,22 @@ TEST_F(PrefsTest, LiveControlsChangeOnlyTheDemo)
 {
     demo().setDisplayString("A line to render");
     open();
-    kit::Image* firstImage = demo().img.get();
+    kit::Image* firstImage = demo().img().get();
 
     click("showShadow");
-    EXPECT_FALSE(demo().drawShadow);
+    EXPECT_FALSE(demo().drawShadow());
     click("showNotes");
-    EXPECT_FALSE(demo().drawNotes);
+    EXPECT_FALSE(demo().drawNotes());
     click("fadeEdges");
-    EXPECT_FALSE(demo().fadeEdges);
+    EXPECT_FALSE(demo().fadeEdges());
     drag("vertAdjustSlider", -4);
-    EXPECT_EQ(demo().vertAdjust, -4);
+    EXPECT_EQ(demo().vertAdjust(), -4);
     choose("targetFPS", "24 fps");
-    EXPECT_EQ(demo().fps, 24);
+    EXPECT_EQ(demo().fps(), 24);
     click("noScroll");
-    EXPECT_TRUE(demo().scrollingDisabled);
+    EXPECT_TRUE(demo().scrollingDisabled());
     click("noScroll");
-    EXPECT_FALSE(demo().scrollingDisabled);
+    EXPECT_FALSE(demo().scrollingDisabled());
 
     // The colour well: a change in its panel reaches the demo with alpha 1.
     click("colorWell");
@@ -280,40 +280,40 @@ TEST_F(PrefsTest, LiveControlsChangeOnlyTheDemo)
     auto* panel = window().widget()->findChild<QColorDialog*>();
     ASSERT_NE(panel, nullptr);
     panel->setCurrentColor(QColor::fromRgbF(1.0f, 0.0f, 0.0f, 0.5f));
-    EXPECT_DOUBLE_EQ(demo().fontColor.redComponent(), 1.0);
-    EXPECT_DOUBLE_EQ(demo().fontColor.alphaComponent(), 1.0);
+    EXPECT_DOUBLE_EQ(demo().fontColor().redComponent(), 1.0);
+    EXPECT_DOUBLE_EQ(demo().fontColor().alphaComponent(), 1.0);
     EXPECT_DOUBLE_EQ(controller->colorWell->color().redComponent(), 1.0);
 
-    EXPECT_NE(demo().img.get(), firstImage) << "each live change renders the line again";
+    EXPECT_NE(demo().img().get(), firstImage) << "each live change renders the line again";
 
     // Nothing reached the status-bar marquee or the store.
-    EXPECT_TRUE(controller->tunesView->drawShadow);
-    EXPECT_EQ(controller->tunesView->fps, 30);
+    EXPECT_TRUE(controller->tunesView->drawShadow());
+    EXPECT_EQ(controller->tunesView->fps(), 30);
     EXPECT_TRUE(store().boolForKey("fontShadow"));
     EXPECT_EQ(store().integerForKey("framesPerSecond"), 30);
 
     // A tag outside the table still re-renders.
     kit::Control stray(nullptr);
     stray.setTag(42);
-    kit::Image* before = demo().img.get();
+    kit::Image* before = demo().img().get();
     controller->livePrefClick(&stray);
-    EXPECT_NE(demo().img.get(), before);
+    EXPECT_NE(demo().img().get(), before);
 }
 
 TEST_F(PrefsTest, ThePositionStyleShowsOnlyWhileThePositionIsShown)
 {
     store().setBool(false, "showPie");
     open();
-    EXPECT_EQ(demo().pieStyle, 0);
+    EXPECT_EQ(demo().pieStyle(), 0);
 
     choose("pieStyle", "Pie");
-    EXPECT_EQ(demo().pieStyle, 0) << "showPie off: the style waits";
+    EXPECT_EQ(demo().pieStyle(), 0) << "showPie off: the style waits";
     click("showPie");
-    EXPECT_EQ(demo().pieStyle, 1);
+    EXPECT_EQ(demo().pieStyle(), 1);
     choose("pieStyle", "Progress bar");
-    EXPECT_EQ(demo().pieStyle, 2);
+    EXPECT_EQ(demo().pieStyle(), 2);
     click("showPie");
-    EXPECT_EQ(demo().pieStyle, 0);
+    EXPECT_EQ(demo().pieStyle(), 0);
 }
 
 TEST_F(PrefsTest, SpeedResetTakesSliderAndDemoBackToOneButNotTheStore)
@@ -321,12 +321,12 @@ TEST_F(PrefsTest, SpeedResetTakesSliderAndDemoBackToOneButNotTheStore)
     store().setFloat(3.5f, "scrollSpeed");
     open();
     drag("speedSlider", 42);
-    EXPECT_FLOAT_EQ(demo().scrollSpeed, 4.2f);
+    EXPECT_FLOAT_EQ(demo().scrollSpeed(), 4.2f);
 
     click("speedResetButton");
     EXPECT_DOUBLE_EQ(controller->speedSlider->doubleValue(), 1.0);
     EXPECT_EQ(child<QSlider>("speedSlider")->value(), 10);
-    EXPECT_FLOAT_EQ(demo().scrollSpeed, 1.0f);
+    EXPECT_FLOAT_EQ(demo().scrollSpeed(), 1.0f);
     EXPECT_FLOAT_EQ(store().floatForKey("scrollSpeed"), 3.5f);
 }
 
@@ -419,12 +419,12 @@ TEST_F(PrefsTest, AFontChosenInThePanelReachesLabelsAndDemoButNotTheStore)
     panel.choose("DejaVu Serif", 13.5);
     EXPECT_EQ(controller->fontLabel->stringValue(), "DejaVu Serif");
     EXPECT_EQ(controller->fontSizeLabel->stringValue(), "13");
-    ASSERT_TRUE(demo().oFont);
-    EXPECT_EQ(demo().oFont->fontName(), "DejaVu Serif");
-    EXPECT_DOUBLE_EQ(demo().oFont->pointSize(), 13.0);
+    ASSERT_TRUE(demo().oFont());
+    EXPECT_EQ(demo().oFont()->fontName(), "DejaVu Serif");
+    EXPECT_DOUBLE_EQ(demo().oFont()->pointSize(), 13.0);
     EXPECT_EQ(panel.selectedFont()->fontName(), "DejaVu Sans") << "each conversion starts from the chosen font";
     EXPECT_EQ(store().stringForKey("fontName"), "DejaVu Sans");
-    const auto& statusFont = controller->tunesView->oFont;
+    const auto& statusFont = controller->tunesView->oFont();
     EXPECT_FALSE(statusFont && statusFont->fontName() == "DejaVu Serif") << "the status-bar marquee waits for save";
 
     click("cancelButton");
@@ -432,25 +432,25 @@ TEST_F(PrefsTest, AFontChosenInThePanelReachesLabelsAndDemoButNotTheStore)
     EXPECT_EQ(store().integerForKey("fontSize"), 10);
     open();
     EXPECT_EQ(controller->fontLabel->stringValue(), "DejaVu Sans");
-    EXPECT_EQ(demo().oFont->fontName(), "DejaVu Sans");
+    EXPECT_EQ(demo().oFont()->fontName(), "DejaVu Sans");
 
     panel.choose("DejaVu Serif", 13.5);
     click("saveButton");
     EXPECT_EQ(store().stringForKey("fontName"), "DejaVu Serif");
     EXPECT_EQ(store().integerForKey("fontSize"), 13);
-    ASSERT_TRUE(controller->tunesView->oFont);
-    EXPECT_EQ(controller->tunesView->oFont->fontName(), "DejaVu Serif");
+    ASSERT_TRUE(controller->tunesView->oFont());
+    EXPECT_EQ(controller->tunesView->oFont()->fontName(), "DejaVu Serif");
 }
 
 // Ink of a marquee's rendered line.
 double inkOf(const TunesView& view)
 {
     double sum = 0;
-    if (!view.img)
+    if (!view.img())
         return sum;
-    for (int y = 0; y < view.img->pixelsHigh(); ++y)
-        for (int x = 0; x < view.img->pixelsWide(); ++x)
-            sum += view.img->colorAtPixel(x, y).alphaComponent();
+    for (int y = 0; y < view.img()->pixelsHigh(); ++y)
+        for (int x = 0; x < view.img()->pixelsWide(); ++x)
+            sum += view.img()->colorAtPixel(x, y).alphaComponent();
     return sum;
 }
 
@@ -464,8 +464,8 @@ TEST_F(PrefsTest, ABoldFaceSurvivesThePanelTheStoreAndARelaunch)
     click("fontButton");
     panel.choose("DejaVu Sans Mono", "Bold", 12);
     EXPECT_EQ(controller->fontLabel->stringValue(), "DejaVu Sans Mono Bold");
-    ASSERT_TRUE(demo().oFont);
-    EXPECT_EQ(demo().oFont->fontName(), "DejaVu Sans Mono Bold");
+    ASSERT_TRUE(demo().oFont());
+    EXPECT_EQ(demo().oFont()->fontName(), "DejaVu Sans Mono Bold");
     click("saveButton");
     EXPECT_EQ(store().stringForKey("fontName"), "DejaVu Sans Mono Bold");
     ASSERT_TRUE(store().synchronize());
@@ -474,11 +474,11 @@ TEST_F(PrefsTest, ABoldFaceSurvivesThePanelTheStoreAndARelaunch)
     kit::UserDefaults::resetStandardUserDefaults();
     build("");
     controller->applicationDidFinishLaunching();
-    ASSERT_TRUE(controller->tunesView->oFont);
-    EXPECT_EQ(controller->tunesView->oFont->fontName(), "DejaVu Sans Mono Bold");
+    ASSERT_TRUE(controller->tunesView->oFont());
+    EXPECT_EQ(controller->tunesView->oFont()->fontName(), "DejaVu Sans Mono Bold");
     const std::string line = "Bold Title - Bold Artist";
     TunesView regular(kit::Rect(0, 0, 120, 22));
-    regular.drawShadow = false;
+    regular.setDrawShadow(false);
     regular.setFont("DejaVu Sans Mono", 12);
     regular.setDisplayString(line);
     TunesView& drawn = *controller->tunesView;

@@ -73,7 +73,7 @@ protected:
         ASSERT_TRUE(controller->loadInterface(&error)) << error;
     }
 
-    std::string line() { return controller->tunesView->displayStr; }
+    std::string line() { return controller->tunesView->displayStr(); }
     int serverPosition()
     {
         mpd_status* s = mpd_run_status(server.control());

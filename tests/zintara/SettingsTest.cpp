@@ -86,15 +86,15 @@ TEST_F(SettingsTest, BuildsTheStatusItemAndConfiguresTheMarquee)
 
     const TunesView& view = *controller->tunesView;
     EXPECT_EQ(view.frame(), kit::Rect(0, 0, 150, 26));
-    EXPECT_EQ(view.zintara, controller.get());
-    EXPECT_FLOAT_EQ(view.scrollSpeed, 2.5f);
-    EXPECT_EQ(view.pieStyle, 2);
-    EXPECT_FALSE(view.drawShadow);
-    EXPECT_EQ(view.fontColor, kit::Color::colorWithDeviceRed(1.0, 0.5, 0.0, 1.0));
-    EXPECT_EQ(view.vertAdjust, -3);
-    EXPECT_FALSE(view.fadeEdges);
-    EXPECT_FALSE(view.drawNotes);
-    EXPECT_EQ(view.fps, 20);
+    EXPECT_EQ(view.zintara(), controller.get());
+    EXPECT_FLOAT_EQ(view.scrollSpeed(), 2.5f);
+    EXPECT_EQ(view.pieStyle(), 2);
+    EXPECT_FALSE(view.drawShadow());
+    EXPECT_EQ(view.fontColor(), kit::Color::colorWithDeviceRed(1.0, 0.5, 0.0, 1.0));
+    EXPECT_EQ(view.vertAdjust(), -3);
+    EXPECT_FALSE(view.fadeEdges());
+    EXPECT_FALSE(view.drawNotes());
+    EXPECT_EQ(view.fps(), 20);
     EXPECT_EQ(controller->trackPrefs, (std::array<bool, 9>{true, false, true, false, true, true, false, false, true}));
 }
 
@@ -102,10 +102,10 @@ TEST_F(SettingsTest, PieStyleOnlyWhenTheIndicatorIsShown)
 {
     store().setInteger(1, "pieStyle");
     controller->syncAppPrefsWithDefaults();
-    EXPECT_EQ(controller->tunesView->pieStyle, 1);
+    EXPECT_EQ(controller->tunesView->pieStyle(), 1);
     store().setBool(false, "showPie");
     controller->syncAppPrefsWithDefaults();
-    EXPECT_EQ(controller->tunesView->pieStyle, 0);
+    EXPECT_EQ(controller->tunesView->pieStyle(), 0);
 }
 
 TEST_F(SettingsTest, PollIntervalIsWholeSecondsOrHalfASecond)
@@ -126,7 +126,7 @@ TEST_F(SettingsTest, ApplyingTwiceLeavesOneOfEverything)
 {
     controller->syncAppPrefsWithDefaults();
     const auto firstTimer = controller->timer;
-    const auto firstFrameTimer = controller->tunesView->timer;
+    const auto firstFrameTimer = controller->tunesView->timer();
     controller->syncAppPrefsWithDefaults();
 
     EXPECT_EQ(bar().items().size(), 1u);
@@ -144,7 +144,7 @@ TEST_F(SettingsTest, TheMarqueeShowsAPollAtOnce)
     player().launch();
     controller->initScripts();
     controller->syncAppPrefsWithDefaults();
-    EXPECT_FALSE(controller->tunesView->displayStr.empty());
+    EXPECT_FALSE(controller->tunesView->displayStr().empty());
 }
 
 TEST_F(SettingsTest, ARefusedStatusItemAlertsAndTerminates)

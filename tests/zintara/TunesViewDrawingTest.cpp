@@ -26,7 +26,7 @@ protected:
     std::unique_ptr<TunesView> marquee(double width)
     {
         auto view = std::make_unique<TunesView>(Rect(0, 0, width, kH));
-        view->drawShadow = false;
+        view->setDrawShadow(false);
         return view;
     }
 
@@ -34,24 +34,24 @@ protected:
     // column at image x = `marker` (none when negative).
     static void giveLine(TunesView& view, double width, int marker = -1)
     {
-        view.displayStr = "line";
-        view.strWidth = static_cast<float>(width);
-        view.img = std::make_unique<Image>(kit::Size{width, kH});
-        view.img->lockFocus();
+        view.setDisplayStr("line");
+        view.setStrWidth(static_cast<float>(width));
+        view.setImg(std::make_unique<Image>(kit::Size{width, kH}));
+        view.img()->lockFocus();
         Color::colorWithDeviceRed(0, 0, 1, 1).set();
         kit::NSRectFill(Rect(0, 0, width, kH));
         if (marker >= 0) {
             Color::colorWithDeviceRed(0, 1, 0, 1).set();
             kit::NSRectFill(Rect(marker, 0, 1, kH));
         }
-        view.img->unlockFocus();
+        view.img()->unlockFocus();
     }
 
     // A line with nothing visible in it (one blank).
     static void giveBlankLine(TunesView& view)
     {
         view.setDisplayString(" ");
-        view.drawNotes = false;
+        view.setDrawNotes(false);
         view.needsTotalRefresh();
     }
 
@@ -75,11 +75,11 @@ protected:
 TEST_F(TunesViewDrawingTest, ProgressBarOutlineAndFillHeight)
 {
     auto view = marquee(120);
-    view->fontColor = Color::redColor();
+    view->setFontColor(Color::redColor());
     giveBlankLine(*view);
     // The bar spans x 114..117 and y 3..19; its interior is x 115..116.
     for (float perc : {0.0f, 0.5f, 1.0f}) {
-        view->timePerc = perc;
+        view->setTimePerc(perc);
         auto image = view->renderedImage();
         for (int y = 3; y < 20; ++y) {
             EXPECT_EQ(alpha(*image, 114, y), 1.0) << perc << " left edge " << y;
@@ -105,14 +105,14 @@ TEST_F(TunesViewDrawingTest, ProgressBarOutlineAndFillHeight)
 TEST_F(TunesViewDrawingTest, PieWedgeGrowsClockwiseFromTwelve)
 {
     auto view = marquee(120);
-    view->pieStyle = 1;
+    view->setPieStyle(1);
     giveBlankLine(*view);
     // Centre (110, 12), radius 8: sample each quadrant 4 points out.
     struct Q {
         double tr, tl, bl, br;
     };
     auto quadrants = [&](float perc) {
-        view->timePerc = perc;
+        view->setTimePerc(perc);
         auto image = view->renderedImage();
         return Q{alpha(*image, 113, 15), alpha(*image, 106, 15), alpha(*image, 106, 8), alpha(*image, 113, 8)};
     };
@@ -129,7 +129,7 @@ TEST_F(TunesViewDrawingTest, PieWedgeGrowsClockwiseFromTwelve)
 
     // The circle's outline is there with an empty wedge too: radius 8 about
     // (110, 12) crosses the pixels left and right of the centre row.
-    view->timePerc = 0.0f;
+    view->setTimePerc(0.0f);
     auto image = view->renderedImage();
     EXPECT_GT(alpha(*image, 102, 11), 0.3);
     EXPECT_GT(alpha(*image, 117, 12), 0.3);
@@ -140,9 +140,9 @@ TEST_F(TunesViewDrawingTest, PieWedgeGrowsClockwiseFromTwelve)
 TEST_F(TunesViewDrawingTest, FadeColumnsStepOpacityAtBothEnds)
 {
     auto view = marquee(120);
-    view->pieStyle = 0;
+    view->setPieStyle(0);
     giveLine(*view, 1000);
-    view->offset = -300.0f; // the image covers the whole view
+    view->setOffset(-300.0f); // the image covers the whole view
     auto image = view->renderedImage();
     for (int i = 0; i < 10; ++i) {
         EXPECT_NEAR(alpha(*image, i, 10), (i + 1) / 10.0, 0.01) << i;
@@ -153,8 +153,8 @@ TEST_F(TunesViewDrawingTest, FadeColumnsStepOpacityAtBothEnds)
 
     // With the pie, the text area ends 22 points early and nothing of the
     // line is drawn under the pie.
-    view->pieStyle = 1;
-    view->timePerc = 0.0f;
+    view->setPieStyle(1);
+    view->setTimePerc(0.0f);
     image = view->renderedImage();
     EXPECT_NEAR(alpha(*image, 97, 1), 0.1, 0.01);
     EXPECT_NEAR(alpha(*image, 88, 1), 1.0, 0.01);
@@ -165,10 +165,10 @@ TEST_F(TunesViewDrawingTest, FadeColumnsStepOpacityAtBothEnds)
 TEST_F(TunesViewDrawingTest, WithoutFadeEdgesTheLineIsFullyOpaqueToBothEnds)
 {
     auto view = marquee(120);
-    view->pieStyle = 2;
-    view->fadeEdges = false;
+    view->setPieStyle(2);
+    view->setFadeEdges(false);
     giveLine(*view, 1000);
-    view->offset = -300.0f;
+    view->setOffset(-300.0f);
     auto image = view->renderedImage();
     for (int x = 0; x < 112; ++x)
         ASSERT_EQ(image->colorAtPixel(x, 1), Color::colorWithDeviceRed(0, 0, 1, 1)) << x;
@@ -178,28 +178,28 @@ TEST_F(TunesViewDrawingTest, WithoutFadeEdgesTheLineIsFullyOpaqueToBothEnds)
 TEST_F(TunesViewDrawingTest, ScrollingLineIsATranslationByTheTruncatedOffset)
 {
     auto view = marquee(120);
-    view->pieStyle = 0;
-    view->fadeEdges = false;
+    view->setPieStyle(0);
+    view->setFadeEdges(false);
     giveLine(*view, 300, 5);
     // A new line: offset -60, the image begins at the middle of the view.
-    view->offset = -60.0f;
+    view->setOffset(-60.0f);
     auto image = view->renderedImage();
     EXPECT_EQ(markerColumns(*image), std::vector<int>{65});
     EXPECT_EQ(alpha(*image, 59, 10), 0.0);
     EXPECT_EQ(alpha(*image, 60, 10), 1.0);
     // Offsets move in whole points, truncated toward zero.
-    view->offset = -60.9f;
+    view->setOffset(-60.9f);
     EXPECT_EQ(markerColumns(*view->renderedImage()), std::vector<int>{65});
-    view->offset = -61.0f;
+    view->setOffset(-61.0f);
     EXPECT_EQ(markerColumns(*view->renderedImage()), std::vector<int>{64});
 
     // At rest with scrolling disabled: start at the left end, or 6 points
     // before it with the pie.
-    view->offset = -120.0f;
+    view->setOffset(-120.0f);
     EXPECT_EQ(markerColumns(*view->renderedImage()), std::vector<int>{5});
-    view->pieStyle = 1; // X0 = 98 - 120 + 16
-    view->timePerc = 0.0f;
-    view->scrollingDisabled = true;
+    view->setPieStyle(1); // X0 = 98 - 120 + 16
+    view->setTimePerc(0.0f);
+    view->setScrollingDisabled(true);
     giveLine(*view, 300, 10);
     EXPECT_EQ(markerColumns(*view->renderedImage()), std::vector<int>{4});
 }
@@ -207,30 +207,30 @@ TEST_F(TunesViewDrawingTest, ScrollingLineIsATranslationByTheTruncatedOffset)
 TEST_F(TunesViewDrawingTest, StandingLineIsRightAlignedAndIgnoresTheOffset)
 {
     auto view = marquee(120);
-    view->pieStyle = 2; // text area 112
-    view->drawNotes = false;
+    view->setPieStyle(2); // text area 112
+    view->setDrawNotes(false);
     // With notes off a line up to 20 points wider than the text area stands.
     giveLine(*view, 131, 130);
     for (float offset : {0.0f, -40.0f, -77.0f}) {
-        view->offset = offset;
+        view->setOffset(offset);
         auto image = view->renderedImage();
         EXPECT_EQ(markerColumns(*image), std::vector<int>{111}) << offset;
         EXPECT_EQ(alpha(*image, 0, 10), 1.0) << "drawn from x = -19, full opacity";
     }
     // Any wider and it scrolls, from X0 = 112 - 77.
     giveLine(*view, 132, 10);
-    view->offset = -77.0f;
+    view->setOffset(-77.0f);
     EXPECT_EQ(markerColumns(*view->renderedImage()), std::vector<int>{45});
 }
 
 TEST_F(TunesViewDrawingTest, StandingLineWithThePieEndsWhereThePieBegins)
 {
     auto view = marquee(120);
-    view->pieStyle = 1; // text area 98
-    view->timePerc = 0.0f;
-    view->drawNotes = false;
+    view->setPieStyle(1); // text area 98
+    view->setTimePerc(0.0f);
+    view->setDrawNotes(false);
     giveLine(*view, 117, 116);
-    view->offset = -40.0f;
+    view->setOffset(-40.0f);
     auto image = view->renderedImage();
     EXPECT_EQ(markerColumns(*image), std::vector<int>{97});
     EXPECT_EQ(alpha(*image, 0, 10), 1.0) << "drawn from x = -19";
@@ -244,10 +244,10 @@ TEST_F(TunesViewDrawingTest, StandingLineWithThePieEndsWhereThePieBegins)
 TEST_F(TunesViewDrawingTest, FitTestCountsSixteenForNotesEvenWithScrollingDisabled)
 {
     auto view = marquee(120);
-    view->pieStyle = 0; // text area 120
-    view->drawNotes = true;
-    view->scrollingDisabled = true; // the image would hold no notes
-    view->offset = -120.0f;
+    view->setPieStyle(0); // text area 120
+    view->setDrawNotes(true);
+    view->setScrollingDisabled(true); // the image would hold no notes
+    view->setOffset(-120.0f);
     // Stands only while strWidth < A + 4.
     giveLine(*view, 123, 122);
     EXPECT_EQ(markerColumns(*view->renderedImage()), std::vector<int>{119});
@@ -257,7 +257,7 @@ TEST_F(TunesViewDrawingTest, FitTestCountsSixteenForNotesEvenWithScrollingDisabl
     giveLine(*view, 124, 100);
     EXPECT_EQ(markerColumns(*view->renderedImage()), std::vector<int>{100});
 
-    view->drawNotes = false;
+    view->setDrawNotes(false);
     giveLine(*view, 124, 123);
     EXPECT_EQ(markerColumns(*view->renderedImage()), std::vector<int>{119});
 }
@@ -265,9 +265,9 @@ TEST_F(TunesViewDrawingTest, FitTestCountsSixteenForNotesEvenWithScrollingDisabl
 TEST_F(TunesViewDrawingTest, StaticTagWithHairlinesOnAWideView)
 {
     auto view = marquee(200);
-    view->displayStaticTag = true;
+    view->setDisplayStaticTag(true);
     giveLine(*view, 1000); // not drawn under the tag
-    view->offset = -300.0f;
+    view->setOffset(-300.0f);
     auto image = view->renderedImage();
     // Hairlines at y = 13.5: row 13; left from 2.5 to 40.5, right from 197.5
     // back to 160.5; g = 40.
@@ -309,8 +309,8 @@ TEST_F(TunesViewDrawingTest, StaticTagWithHairlinesOnAWideView)
 TEST_F(TunesViewDrawingTest, StaticTagOnANarrowViewIsOneHairline)
 {
     auto view = marquee(100);
-    view->displayStaticTag = true;
-    view->isDemoView = true;
+    view->setDisplayStaticTag(true);
+    view->setDemoView(true);
     giveLine(*view, 1000);
     auto image = view->renderedImage();
     for (int x = 0; x < 99; ++x)
@@ -325,8 +325,8 @@ TEST_F(TunesViewDrawingTest, StaticTagOnANarrowViewIsOneHairline)
 TEST_F(TunesViewDrawingTest, HighlightLiesUnderTheStaticTag)
 {
     auto view = marquee(200);
-    view->displayStaticTag = true;
-    view->highlighted = true;
+    view->setDisplayStaticTag(true);
+    view->setHighlighted(true);
     auto image = view->renderedImage();
     const Color highlight = Color::selectedMenuItemColor();
     EXPECT_EQ(image->colorAtPixel(0, 0), image->colorAtPixel(199, 25));
@@ -338,7 +338,7 @@ TEST_F(TunesViewDrawingTest, HighlightLiesUnderTheStaticTag)
     EXPECT_NEAR(line.blueComponent(), highlight.blueComponent() * 0.8, 0.01);
 
     // Without a line only the highlight is painted.
-    view->displayStaticTag = false;
+    view->setDisplayStaticTag(false);
     image = view->renderedImage();
     EXPECT_EQ(image->colorAtPixel(20, 13), image->colorAtPixel(0, 0));
 }
@@ -346,7 +346,7 @@ TEST_F(TunesViewDrawingTest, HighlightLiesUnderTheStaticTag)
 TEST_F(TunesViewDrawingTest, DemoOutlineOnlyWithALine)
 {
     auto view = marquee(120);
-    view->isDemoView = true;
+    view->setDemoView(true);
     view->setDisplayString(" ");
     view->setDisplayString("");
     auto image = view->renderedImage();
@@ -369,7 +369,7 @@ TEST_F(TunesViewDrawingTest, MissingBundleImagesDrawNothingOfThem)
     std::filesystem::remove(bundlePath() + "/Contents/Resources/noteIcon.png");
     std::filesystem::remove(bundlePath() + "/Contents/Resources/noteIcon@2x.png");
     auto view = marquee(200);
-    view->displayStaticTag = true;
+    view->setDisplayStaticTag(true);
     auto image = view->renderedImage();
     EXPECT_NEAR(alpha(*image, 20, 13), 0.2, 0.01);
     EXPECT_EQ(alpha(*image, 100, 10), 0.0);
@@ -377,15 +377,15 @@ TEST_F(TunesViewDrawingTest, MissingBundleImagesDrawNothingOfThem)
     view->setDisplayString("x");
     for (int x = 0; x < 18; ++x)
         for (int y = 0; y < 26; ++y)
-            ASSERT_EQ(alpha(*view->img, x, y), 0.0);
+            ASSERT_EQ(alpha(*view->img(), x, y), 0.0);
 }
 
 TEST_F(TunesViewDrawingTest, RealLineRendersCrisplyAtDoubleDensity)
 {
     auto view = marquee(120);
-    view->drawShadow = true;
+    view->setDrawShadow(true);
     view->setDisplayString("Song Title - Artist Name - Album Title");
-    view->offset = -20.0f;
+    view->setOffset(-20.0f);
     auto flat = view->renderedImage(1.0);
     auto dense = view->renderedImage(2.0);
     ASSERT_EQ(dense->pixelsWide(), 240);

@@ -58,23 +58,23 @@ protected:
 TEST_F(TunesViewModelTest, StartsWithItsInitialStateAndATimerInThreeModes)
 {
     TunesView view(frame());
-    EXPECT_TRUE(view.drawShadow);
-    EXPECT_TRUE(view.drawNotes);
-    EXPECT_TRUE(view.fadeEdges);
-    EXPECT_FALSE(view.isDemoView || view.isPaused || view.scrollingDisabled || view.highlighted);
-    EXPECT_EQ(view.pieStyle, 2);
-    EXPECT_EQ(view.fps, 30);
-    EXPECT_EQ(view.scrollSpeed, 1.0f);
-    EXPECT_EQ(view.displayStr, "");
-    EXPECT_EQ(view.img, nullptr);
-    EXPECT_EQ(view.fontColor, kit::Color::blackColor());
-    EXPECT_EQ(view.textDrawShadow.shadowBlurRadius(), 3.0);
-    EXPECT_EQ(view.textDrawShadow.shadowOffset(), (kit::Size{2.0, -2.0}));
-    EXPECT_EQ(view.textDrawShadow.shadowColor(), kit::Color::darkGrayColor());
-    EXPECT_EQ(view.zintara, nullptr);
+    EXPECT_TRUE(view.drawShadow());
+    EXPECT_TRUE(view.drawNotes());
+    EXPECT_TRUE(view.fadeEdges());
+    EXPECT_FALSE(view.isDemoView() || view.isPaused() || view.scrollingDisabled() || view.highlighted());
+    EXPECT_EQ(view.pieStyle(), 2);
+    EXPECT_EQ(view.fps(), 30);
+    EXPECT_EQ(view.scrollSpeed(), 1.0f);
+    EXPECT_EQ(view.displayStr(), "");
+    EXPECT_EQ(view.img(), nullptr);
+    EXPECT_EQ(view.fontColor(), kit::Color::blackColor());
+    EXPECT_EQ(view.textDrawShadow().shadowBlurRadius(), 3.0);
+    EXPECT_EQ(view.textDrawShadow().shadowOffset(), (kit::Size{2.0, -2.0}));
+    EXPECT_EQ(view.textDrawShadow().shadowColor(), kit::Color::darkGrayColor());
+    EXPECT_EQ(view.zintara(), nullptr);
 
-    ASSERT_NE(view.timer, nullptr);
-    EXPECT_DOUBLE_EQ(view.timer->timeInterval(), 1.0 / 30.0);
+    ASSERT_NE(view.timer(), nullptr);
+    EXPECT_DOUBLE_EQ(view.timer()->timeInterval(), 1.0 / 30.0);
     for (RunLoopMode mode : {RunLoopMode::Default, RunLoopMode::EventTracking, RunLoopMode::ModalPanel})
         EXPECT_EQ(RunLoop::main().timerCount(mode), 1u);
 }
@@ -82,18 +82,18 @@ TEST_F(TunesViewModelTest, StartsWithItsInitialStateAndATimerInThreeModes)
 TEST_F(TunesViewModelTest, TextAttributesFollowTheFlags)
 {
     TunesView view(frame());
-    view.fontColor = kit::Color::redColor();
+    view.setFontColor(kit::Color::redColor());
     kit::TextAttributes attributes = view.textAtt();
     ASSERT_TRUE(attributes.paragraphStyle.has_value());
     EXPECT_EQ(attributes.paragraphStyle->alignment, kit::TextAlignment::Center);
     EXPECT_EQ(attributes.paragraphStyle->lineBreakMode, kit::LineBreakMode::ByTruncatingTail);
     EXPECT_EQ(attributes.foregroundColor, kit::Color::redColor());
-    EXPECT_EQ(attributes.shadow, view.textDrawShadow);
-    view.drawShadow = false;
+    EXPECT_EQ(attributes.shadow, view.textDrawShadow());
+    view.setDrawShadow(false);
     EXPECT_FALSE(view.textAtt().shadow.has_value());
 
     view.setFont("No Such Family 1234", 14);
-    EXPECT_FALSE(view.oFont.has_value());
+    EXPECT_FALSE(view.oFont().has_value());
     EXPECT_FALSE(view.textAtt().font.has_value());
 }
 
@@ -102,54 +102,54 @@ TEST_F(TunesViewModelTest, ANewLineIsRenderedOnceAndStartsHalfAViewLeft)
     TunesView view(frame());
     view.setDisplayString("Song - Artist");
     const kit::Size measured = kit::sizeWithAttributes("Song - Artist", view.textAtt());
-    EXPECT_FLOAT_EQ(view.strWidth, measured.width + 36.0);
-    ASSERT_NE(view.img, nullptr);
-    EXPECT_EQ(view.img->size(), (kit::Size{view.strWidth, kH}));
-    EXPECT_EQ(view.offset, -60.0f);
+    EXPECT_FLOAT_EQ(view.strWidth(), measured.width + 36.0);
+    ASSERT_NE(view.img(), nullptr);
+    EXPECT_EQ(view.img()->size(), (kit::Size{view.strWidth(), kH}));
+    EXPECT_EQ(view.offset(), -60.0f);
     EXPECT_TRUE(view.needsDisplay());
 
     // The same line again changes nothing at all.
-    const kit::Image* image = view.img.get();
-    view.offset = -77.0f;
+    const kit::Image* image = view.img().get();
+    view.setOffset(-77.0f);
     view.setNeedsDisplay(false);
     view.setDisplayString(std::string("Song - Artist"));
-    EXPECT_EQ(view.img.get(), image);
-    EXPECT_EQ(view.offset, -77.0f);
+    EXPECT_EQ(view.img().get(), image);
+    EXPECT_EQ(view.offset(), -77.0f);
     EXPECT_FALSE(view.needsDisplay());
 
     // A different one is rendered anew and restarts the scroll.
     view.setDisplayString("Other Song");
-    EXPECT_NE(view.img.get(), image);
-    EXPECT_EQ(view.offset, -60.0f);
+    EXPECT_NE(view.img().get(), image);
+    EXPECT_EQ(view.offset(), -60.0f);
 }
 
 TEST_F(TunesViewModelTest, RefreshRendersAgainAndKeepsTheScrollPosition)
 {
     TunesView view(frame());
     view.setDisplayString("Song - Artist");
-    const float notedWidth = view.strWidth;
-    EXPECT_TRUE(inkedColumns(*view.img)[3]) << "a note at the start";
-    view.offset = -42.0f;
-    view.drawNotes = false;
+    const float notedWidth = view.strWidth();
+    EXPECT_TRUE(inkedColumns(*view.img())[3]) << "a note at the start";
+    view.setOffset(-42.0f);
+    view.setDrawNotes(false);
     view.setNeedsDisplay(false);
     view.needsTotalRefresh();
-    EXPECT_EQ(view.offset, -42.0f);
+    EXPECT_EQ(view.offset(), -42.0f);
     EXPECT_TRUE(view.needsDisplay());
-    EXPECT_EQ(view.strWidth, notedWidth) << "the end room stays, empty";
-    EXPECT_FALSE(inkedColumns(*view.img)[3]);
+    EXPECT_EQ(view.strWidth(), notedWidth) << "the end room stays, empty";
+    EXPECT_FALSE(inkedColumns(*view.img())[3]);
 
     // A new font is a re-render too.
     view.setFont("No Such Family 1234", 24);
-    EXPECT_EQ(view.offset, -42.0f);
+    EXPECT_EQ(view.offset(), -42.0f);
 }
 
 TEST_F(TunesViewModelTest, NotesSitAtBothEndsOnlyWhileScrolling)
 {
     TunesView view(frame());
-    view.drawShadow = false;
+    view.setDrawShadow(false);
     view.setDisplayString("x");
-    const std::vector<bool> ink = inkedColumns(*view.img);
-    const int width = view.img->pixelsWide();
+    const std::vector<bool> ink = inkedColumns(*view.img());
+    const int width = view.img()->pixelsWide();
     auto inkIn = [&](int from, int to) {
         for (int x = std::max(from, 0); x < std::min(to, width); ++x)
             if (ink[x])
@@ -163,12 +163,12 @@ TEST_F(TunesViewModelTest, NotesSitAtBothEndsOnlyWhileScrolling)
     ASSERT_NE(note, nullptr);
     double lowest = 1.0;
     for (int x = 0; x < 18; ++x)
-        lowest = std::min(lowest, 1.0 - view.img->colorAtPixel(x, 0).alphaComponent());
+        lowest = std::min(lowest, 1.0 - view.img()->colorAtPixel(x, 0).alphaComponent());
     EXPECT_LT(lowest, 1.0 - 0.01) << "something of the note touches row 0..";
 
     view.setScrollingDisabled(true);
     view.needsTotalRefresh();
-    const std::vector<bool> bare = inkedColumns(*view.img);
+    const std::vector<bool> bare = inkedColumns(*view.img());
     for (int x = 0; x < 18; ++x) {
         EXPECT_FALSE(bare[x]) << x;
         EXPECT_FALSE(bare[width - 1 - x]) << x;
@@ -202,19 +202,19 @@ std::pair<int, int> inkDepth(const std::string& text, const kit::TextAttributes&
 TEST_F(TunesViewModelTest, TextIsCentredInTheViewAndVerticalAdjustMovesIt)
 {
     TunesView view(frame());
-    view.drawShadow = false;
-    view.drawNotes = false;
+    view.setDrawShadow(false);
+    view.setDrawNotes(false);
     view.setDisplayString("HHH");
     const double h = kit::sizeWithAttributes("HHH", view.textAtt()).height;
     ASSERT_LT(h, kH);
     const auto [top, bottom] = inkDepth("HHH", view.textAtt());
     // The line box, h high, lies midway: its top at (H + h) / 2.
-    const auto centred = inkRows(*view.img);
+    const auto centred = inkRows(*view.img());
     EXPECT_NEAR(centred.second, (kH + h) * 0.5 - 1 - top, 0.5);
     EXPECT_NEAR(centred.first, (kH + h) * 0.5 - 1 - bottom, 0.5);
-    view.vertAdjust = 4;
+    view.setVertAdjust(4);
     view.needsTotalRefresh();
-    const auto raised = inkRows(*view.img);
+    const auto raised = inkRows(*view.img());
     EXPECT_EQ(raised.first, centred.first + 4);
     EXPECT_EQ(raised.second, centred.second + 4);
 }
@@ -225,18 +225,18 @@ TEST_F(TunesViewModelTest, TextTallerThanTheViewHangsFromItsTop)
     // height from y = 0, so the line hangs from the top edge (centring would
     // put it (h - H) / 2 higher).
     TunesView view(kit::Rect(0, 0, kW, 16));
-    view.drawShadow = false;
-    view.drawNotes = false;
+    view.setDrawShadow(false);
+    view.setDrawNotes(false);
     view.setFont(kit::Font::defaultFont().fontName(), 30);
-    ASSERT_TRUE(view.oFont.has_value());
+    ASSERT_TRUE(view.oFont().has_value());
     ASSERT_GT(kit::sizeWithAttributes("HHH", view.textAtt()).height, 30.0);
     view.setDisplayString("HHH");
     const int top = inkDepth("HHH", view.textAtt()).first;
     ASSERT_LT(top, 12);
-    EXPECT_EQ(inkRows(*view.img).second, 15 - top);
-    view.vertAdjust = -3;
+    EXPECT_EQ(inkRows(*view.img()).second, 15 - top);
+    view.setVertAdjust(-3);
     view.needsTotalRefresh();
-    EXPECT_EQ(inkRows(*view.img).second, 12 - top);
+    EXPECT_EQ(inkRows(*view.img()).second, 12 - top);
 }
 
 TEST_F(TunesViewModelTest, AMarqueeWithoutHeightDrawsItsLineNowhere)
@@ -248,8 +248,8 @@ TEST_F(TunesViewModelTest, AMarqueeWithoutHeightDrawsItsLineNowhere)
     outer.lockFocus();
     view.setDisplayString("Song - Artist");
     outer.unlockFocus();
-    ASSERT_NE(view.img, nullptr);
-    EXPECT_EQ(view.img->pixelsHigh(), 0);
+    ASSERT_NE(view.img(), nullptr);
+    EXPECT_EQ(view.img()->pixelsHigh(), 0);
     const std::vector<bool> ink = inkedColumns(outer);
     EXPECT_EQ(std::find(ink.begin(), ink.end(), true), ink.end());
 }
@@ -258,14 +258,14 @@ TEST_F(TunesViewModelTest, TheEmptyLineKeepsTheImageAndResetsTheScroll)
 {
     TunesView view(frame());
     view.setDisplayString("Song");
-    const kit::Image* image = view.img.get();
-    const float width = view.strWidth;
-    view.offset = -10.0f;
+    const kit::Image* image = view.img().get();
+    const float width = view.strWidth();
+    view.setOffset(-10.0f);
     view.setNeedsDisplay(false);
     view.setDisplayString("");
-    EXPECT_EQ(view.img.get(), image);
-    EXPECT_EQ(view.strWidth, width);
-    EXPECT_EQ(view.offset, -60.0f);
+    EXPECT_EQ(view.img().get(), image);
+    EXPECT_EQ(view.strWidth(), width);
+    EXPECT_EQ(view.offset(), -60.0f);
     EXPECT_TRUE(view.needsDisplay());
 }
 
@@ -274,82 +274,82 @@ TEST_F(TunesViewModelTest, ScrollsThirtyPointsASecondAtSpeedOneAndThirtyFPS)
     TunesView view(frame());
     view.setDisplayString("A line long enough to scroll past the end of the marquee");
     runFor(kSecond);
-    EXPECT_EQ(view.offset, -90.0f);
-    view.scrollSpeed = 0.5f;
+    EXPECT_EQ(view.offset(), -90.0f);
+    view.setScrollSpeed(0.5f);
     runFor(kSecond - 0.5 / 30.0);
-    EXPECT_EQ(view.offset, -105.0f);
+    EXPECT_EQ(view.offset(), -105.0f);
 
     // Faster frames move it faster.
-    view.scrollSpeed = 1.0f;
+    view.setScrollSpeed(1.0f);
     view.setFPS(60);
     runFor(1.0 + 0.5 / 60.0);
-    EXPECT_EQ(view.offset, -165.0f);
+    EXPECT_EQ(view.offset(), -165.0f);
 }
 
 TEST_F(TunesViewModelTest, WrapsOnTheTickThatFirstReachesTheFarEnd)
 {
     TunesView view(frame());
     view.setDisplayString("Song");
-    view.strWidth = 100.0f; // the tick reads only the field
-    view.offset = -218.0f;
+    view.setStrWidth(100.0f); // the tick reads only the field
+    view.setOffset(-218.0f);
     view.timerFire(nullptr);
-    EXPECT_EQ(view.offset, -219.0f);
+    EXPECT_EQ(view.offset(), -219.0f);
     view.timerFire(nullptr);
-    EXPECT_EQ(view.offset, 0.0f) << "reaching -(strWidth + width) exactly wraps";
+    EXPECT_EQ(view.offset(), 0.0f) << "reaching -(strWidth + width) exactly wraps";
     view.timerFire(nullptr);
-    EXPECT_EQ(view.offset, -1.0f);
+    EXPECT_EQ(view.offset(), -1.0f);
 
-    view.offset = -219.5f;
+    view.setOffset(-219.5f);
     view.timerFire(nullptr);
-    EXPECT_EQ(view.offset, 0.0f) << "passing it wraps too";
+    EXPECT_EQ(view.offset(), 0.0f) << "passing it wraps too";
 }
 
 TEST_F(TunesViewModelTest, TicksDoNothingWhilePausedEmptyOrAnInvisibleDemo)
 {
     TunesView view(frame());
     runFor(kSecond);
-    EXPECT_EQ(view.offset, 0.0f) << "no line";
+    EXPECT_EQ(view.offset(), 0.0f) << "no line";
 
     view.setDisplayString("Song");
-    view.isPaused = true;
+    view.setPaused(true);
     view.setNeedsDisplay(false);
     runFor(1.0);
-    EXPECT_EQ(view.offset, -60.0f);
+    EXPECT_EQ(view.offset(), -60.0f);
     EXPECT_FALSE(view.needsDisplay());
 
-    view.isPaused = false;
-    view.isDemoView = true;
+    view.setPaused(false);
+    view.setDemoView(true);
     runFor(1.0);
-    EXPECT_EQ(view.offset, -60.0f) << "its window is not on screen";
+    EXPECT_EQ(view.offset(), -60.0f) << "its window is not on screen";
     EXPECT_FALSE(view.needsDisplay());
 
     showNow(view.widget());
     runFor(1.0);
-    EXPECT_EQ(view.offset, -90.0f);
+    EXPECT_EQ(view.offset(), -90.0f);
 }
 
 TEST_F(TunesViewModelTest, ScrollingDisabledRestsTheLineAndRefreshesTwiceASecond)
 {
     TunesView view(frame());
     view.setDisplayString("Song");
-    view.isPaused = true; // not consulted in this mode
+    view.setPaused(true); // not consulted in this mode
     view.setScrollingDisabled(true);
-    EXPECT_TRUE(view.scrollingDisabled);
-    EXPECT_EQ(view.offset, -120.0f);
+    EXPECT_TRUE(view.scrollingDisabled());
+    EXPECT_EQ(view.offset(), -120.0f);
 
     // A new line is placed at 0 until the next refresh tick.
     view.setDisplayString("A new song");
-    EXPECT_EQ(view.offset, 0.0f);
+    EXPECT_EQ(view.offset(), 0.0f);
     view.setNeedsDisplay(false);
     for (int tick = 1; tick < 15; ++tick)
         view.timerFire(nullptr);
     EXPECT_FALSE(view.needsDisplay());
-    EXPECT_EQ(view.offset, 0.0f);
-    EXPECT_EQ(view.frameCount, 14);
+    EXPECT_EQ(view.offset(), 0.0f);
+    EXPECT_EQ(view.frameCount(), 14);
     view.timerFire(nullptr);
     EXPECT_TRUE(view.needsDisplay());
-    EXPECT_EQ(view.offset, -120.0f);
-    EXPECT_EQ(view.frameCount, 0);
+    EXPECT_EQ(view.offset(), -120.0f);
+    EXPECT_EQ(view.frameCount(), 0);
 
     // On the clock: two refreshes a second, whatever the line.
     view.setDisplayString("");
@@ -368,7 +368,7 @@ public:
     using TunesView::TunesView;
     void drawRect(kit::Rect dirty) override
     {
-        flagsSeen.push_back(scrollingDisabled);
+        flagsSeen.push_back(scrollingDisabled());
         TunesView::drawRect(dirty);
     }
     std::vector<bool> flagsSeen;
@@ -380,7 +380,7 @@ TEST_F(TunesViewModelTest, DisablingScrollingRedrawsOnceBeforeTheFlagIsSet)
     view.setDisplayString("Song");
     showNow(view.widget());
     view.flagsSeen.clear();
-    view.offset = -33.0f;
+    view.setOffset(-33.0f);
     view.setScrollingDisabled(true);
     EXPECT_EQ(view.flagsSeen, std::vector<bool>{false});
 
@@ -388,8 +388,8 @@ TEST_F(TunesViewModelTest, DisablingScrollingRedrawsOnceBeforeTheFlagIsSet)
     view.flagsSeen.clear();
     view.setNeedsDisplay(false);
     view.setScrollingDisabled(false);
-    EXPECT_FALSE(view.scrollingDisabled);
-    EXPECT_EQ(view.offset, -120.0f);
+    EXPECT_FALSE(view.scrollingDisabled());
+    EXPECT_EQ(view.offset(), -120.0f);
     EXPECT_FALSE(view.needsDisplay());
     EXPECT_TRUE(view.flagsSeen.empty());
 }
@@ -402,19 +402,19 @@ TEST_F(TunesViewModelTest, TheFrameTimerRunsInMenusAndModalWindowsAndIsClamped)
         kit::RunLoopModeScope tracking(RunLoopMode::EventTracking);
         runFor(kSecond);
     }
-    EXPECT_EQ(view.offset, -90.0f);
+    EXPECT_EQ(view.offset(), -90.0f);
     {
         kit::RunLoopModeScope modal(RunLoopMode::ModalPanel);
         runFor(1.0);
     }
-    EXPECT_EQ(view.offset, -120.0f);
+    EXPECT_EQ(view.offset(), -120.0f);
 
     view.setFPS(0);
-    EXPECT_EQ(view.fps, 2);
-    EXPECT_DOUBLE_EQ(view.timer->timeInterval(), 0.5);
+    EXPECT_EQ(view.fps(), 2);
+    EXPECT_DOUBLE_EQ(view.timer()->timeInterval(), 0.5);
     EXPECT_EQ(RunLoop::main().timerCount(RunLoopMode::Default), 1u) << "the old timer is stopped";
     view.setFPS(-5);
-    EXPECT_EQ(view.fps, 2);
+    EXPECT_EQ(view.fps(), 2);
     // With scrolling disabled a refresh comes every tick at 2 fps.
     view.setScrollingDisabled(true);
     view.setNeedsDisplay(false);
@@ -426,7 +426,7 @@ TEST_F(TunesViewModelTest, ADiscardedMarqueeNeverTicksAgain)
 {
     auto view = std::make_unique<TunesView>(frame());
     view->setDisplayString("Song");
-    std::weak_ptr<kit::Timer> timer = view->timer;
+    std::weak_ptr<kit::Timer> timer = view->timer();
     view.reset();
     EXPECT_TRUE(timer.expired() || !timer.lock()->isValid());
     EXPECT_EQ(RunLoop::main().timerCount(RunLoopMode::Default), 0u);
@@ -436,7 +436,7 @@ TEST_F(TunesViewModelTest, ADiscardedMarqueeNeverTicksAgain)
     TunesView next(frame());
     next.setDisplayString("Song");
     runFor(kSecond);
-    EXPECT_EQ(next.offset, -90.0f);
+    EXPECT_EQ(next.offset(), -90.0f);
 }
 
 TEST_F(TunesViewModelTest, ClicksGoNowhereWithoutAControllerAndAreConsumed)
@@ -465,12 +465,12 @@ TEST_F(TunesViewModelTest, HostileLinesAreDrawnSafely)
 {
     TunesView view(frame());
     view.setDisplayString("Title\nArtist\tAlbum\x07");
-    const float withControls = view.strWidth;
+    const float withControls = view.strWidth();
     view.setDisplayString("Title Artist Album ");
-    EXPECT_EQ(view.strWidth, withControls) << "control characters are spaces";
+    EXPECT_EQ(view.strWidth(), withControls) << "control characters are spaces";
 
     view.setDisplayString("\xff\xfe broken \xc3");
-    EXPECT_GT(view.strWidth, 36.0f);
+    EXPECT_GT(view.strWidth(), 36.0f);
 
     // Far too long for one image: cut to the widest image, with the text
     // running to its far end (the ellipsis) and not beyond.
@@ -478,11 +478,11 @@ TEST_F(TunesViewModelTest, HostileLinesAreDrawnSafely)
     for (int i = 0; i < 200000; ++i)
         huge += "Long title \xe2\x99\xab ";
     view.setDisplayString(huge);
-    EXPECT_LE(view.strWidth, TunesView::kMaxLinePixels);
-    EXPECT_GT(view.strWidth, TunesView::kMaxLinePixels - 100);
-    ASSERT_NE(view.img, nullptr);
-    EXPECT_EQ(view.img->pixelsWide(), static_cast<int>(std::ceil(view.strWidth)));
-    const std::vector<bool> ink = inkedColumns(*view.img);
+    EXPECT_LE(view.strWidth(), TunesView::kMaxLinePixels);
+    EXPECT_GT(view.strWidth(), TunesView::kMaxLinePixels - 100);
+    ASSERT_NE(view.img(), nullptr);
+    EXPECT_EQ(view.img()->pixelsWide(), static_cast<int>(std::ceil(view.strWidth())));
+    const std::vector<bool> ink = inkedColumns(*view.img());
     const int width = static_cast<int>(ink.size());
     bool nearEnd = false;
     for (int x = width - 60; x < width - 18; ++x)
@@ -500,9 +500,9 @@ TEST_F(TunesViewModelTest, HostileLinesAreDrawnSafely)
     EXPECT_TRUE(shownIn(52 + 30, 102));
 
     // A broken offset or speed never reaches the drawing as garbage.
-    view.scrollSpeed = std::nanf("");
+    view.setScrollSpeed(std::nanf(""));
     view.timerFire(nullptr);
-    EXPECT_EQ(view.offset, 0.0f);
+    EXPECT_EQ(view.offset(), 0.0f);
 }
 
 // A marquee on a high-density screen.
@@ -516,14 +516,14 @@ TEST_F(TunesViewModelTest, TheLineIsRenderedAtTheScreensDensity)
 {
     DenseTunesView view(frame());
     view.setDisplayString("Song - Artist");
-    ASSERT_NE(view.img, nullptr);
-    EXPECT_EQ(view.img->size(), (kit::Size{view.strWidth, kH})) << "geometry stays in points";
-    EXPECT_EQ(view.img->pixelsWide(), static_cast<int>(std::ceil(view.strWidth * 2)));
-    EXPECT_EQ(view.img->pixelsHigh(), 52);
+    ASSERT_NE(view.img(), nullptr);
+    EXPECT_EQ(view.img()->size(), (kit::Size{view.strWidth(), kH})) << "geometry stays in points";
+    EXPECT_EQ(view.img()->pixelsWide(), static_cast<int>(std::ceil(view.strWidth() * 2)));
+    EXPECT_EQ(view.img()->pixelsHigh(), 52);
 
     // Even the longest line stays within the pixel limit.
     view.setDisplayString(std::string(100000, 'm'));
-    EXPECT_LE(view.img->pixelsWide(), TunesView::kMaxLinePixels);
+    EXPECT_LE(view.img()->pixelsWide(), TunesView::kMaxLinePixels);
 }
 
 } // namespace

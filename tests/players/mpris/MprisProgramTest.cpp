@@ -73,7 +73,7 @@ protected:
         ASSERT_EQ(name(), "Alpha Song");
     }
 
-    std::string line() { return controller->tunesView->displayStr; }
+    std::string line() { return controller->tunesView->displayStr(); }
 };
 
 TEST_F(MprisProgramTest, TheLineShowsWhatMpvPlaysAndTheMenuControlsIt)

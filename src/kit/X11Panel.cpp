@@ -1,74 +1,27 @@
-#include "kit/X11Dock.h"
+#include "kit/X11Panel.h"
+
+#include "kit/X11Support.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
 #include <vector>
 
 namespace kit {
 
 namespace {
 
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
-
-xcb_connection_t* connection()
-{
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
-xcb_atom_t atom(xcb_connection_t* c, const char* name)
-{
-    Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
-
-xcb_window_t rootWindow(xcb_connection_t* c)
-{
-    const xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
-    return it.rem ? it.data->root : xcb_window_t(XCB_WINDOW_NONE);
-}
-
-// A 32-bit property as a list of values; empty when absent or of another
-// type.
-std::vector<uint32_t> words(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
-                            uint32_t maxWords)
-{
-    Reply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, type, 0, maxWords), nullptr));
-    if (!reply || reply->format != 32 || reply->type != type)
-        return {};
-    const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
-    const int count = xcb_get_property_value_length(reply.get()) / 4;
-    return std::vector<uint32_t>(data, data + std::max(count, 0));
-}
-
-void setWords(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
-              const std::vector<uint32_t>& values)
-{
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, property, type, 32, static_cast<uint32_t>(values.size()),
-                        values.data());
-}
-
-xcb_window_t nativeId(const QWindow* window)
-{
-    return window && window->handle() ? static_cast<xcb_window_t>(window->winId()) : xcb_window_t(XCB_WINDOW_NONE);
-}
+using x11::atom;
+using x11::rootWindow;
+using x11::setWords;
+using x11::words;
 
 // Qt scales logical coordinates to the X server's pixels about the top left
 // of each screen, which keeps its native place; each coordinate and each
@@ -173,20 +126,20 @@ private:
 
 } // namespace
 
-void X11Dock::watchReservations(QObject* context, std::function<void()> changed)
+void X11Panel::watchReservations(QObject* context, std::function<void()> changed)
 {
-    if (xcb_connection_t* c = connection(); c && context)
+    if (xcb_connection_t* c = x11::applicationConnection(); c && context)
         new ReservationWatch(context, c, std::move(changed));
 }
 
-bool X11Dock::isAvailable()
+bool X11Panel::isAvailable()
 {
-    return connection() != nullptr;
+    return x11::applicationConnection() != nullptr;
 }
 
-void X11Dock::prepare(QWindow* window, const QString& title)
+void X11Panel::markAsPanel(QWindow* window, const QString& title)
 {
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = x11::applicationConnection();
     if (!c || !window)
         return;
     // Flags first: Qt rewrites the window type whenever they change.
@@ -214,45 +167,10 @@ void X11Dock::prepare(QWindow* window, const QString& title)
     xcb_flush(c);
 }
 
-void X11Dock::skipTaskbar(QWindow* window)
+void X11Panel::reserveTop(QWindow* window, const QRect& place)
 {
-    xcb_connection_t* c = connection();
-    const xcb_window_t id = nativeId(window);
-    if (!c || id == XCB_WINDOW_NONE)
-        return;
-    const xcb_atom_t stateAtom = atom(c, "_NET_WM_STATE");
-    // Qt keeps states it does not manage itself when it maps the window.
-    std::vector<uint32_t> state = words(c, id, stateAtom, XCB_ATOM_ATOM, 32);
-    for (const char* name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
-        const xcb_atom_t a = atom(c, name);
-        if (std::find(state.begin(), state.end(), a) == state.end())
-            state.push_back(a);
-    }
-    setWords(c, id, stateAtom, XCB_ATOM_ATOM, state);
-    if (window->isVisible()) {
-        // A mapped window's state changes only by asking the window manager.
-        const xcb_window_t root = rootWindow(c);
-        for (const char* name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
-            xcb_client_message_event_t message{};
-            message.response_type = XCB_CLIENT_MESSAGE;
-            message.format = 32;
-            message.window = id;
-            message.type = stateAtom;
-            message.data.data32[0] = 1; // add
-            message.data.data32[1] = atom(c, name);
-            message.data.data32[3] = 1; // from an application
-            xcb_send_event(c, 0, root,
-                           XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                           reinterpret_cast<const char*>(&message));
-        }
-    }
-    xcb_flush(c);
-}
-
-void X11Dock::reserveTop(QWindow* window, const QRect& place)
-{
-    xcb_connection_t* c = connection();
-    const xcb_window_t id = nativeId(window);
+    xcb_connection_t* c = x11::applicationConnection();
+    const xcb_window_t id = x11::windowId(window);
     // The screen the place lies on: the window's own may not have followed
     // its move yet.
     const QScreen* screen = QGuiApplication::screenAt(place.topLeft());
@@ -286,7 +204,7 @@ void X11Dock::reserveTop(QWindow* window, const QRect& place)
     xcb_flush(c);
 }
 
-QSize X11Dock::baseSizeForFixed(const QScreen* screen, const QSize& size)
+QSize X11Panel::baseSizeForFixed(const QScreen* screen, const QSize& size)
 {
     const qreal factor = screen ? screen->devicePixelRatio() : 1.0;
     const auto scaled = [factor](int v) { return static_cast<int>(std::lround(v * factor)); };
@@ -302,12 +220,12 @@ QSize X11Dock::baseSizeForFixed(const QScreen* screen, const QSize& size)
     return QSize(base(size.width()), base(size.height()));
 }
 
-QRect X11Dock::workAreaWithout(const QWindow* window, const QScreen* screen, int left, int right)
+QRect X11Panel::workAreaWithout(const QWindow* window, const QScreen* screen, int left, int right)
 {
     if (!screen)
         return {};
     const QRect available = screen->availableGeometry();
-    xcb_connection_t* c = connection();
+    xcb_connection_t* c = x11::applicationConnection();
     const xcb_window_t root = c ? rootWindow(c) : xcb_window_t(XCB_WINDOW_NONE);
     if (root == XCB_WINDOW_NONE)
         return available;
@@ -321,7 +239,7 @@ QRect X11Dock::workAreaWithout(const QWindow* window, const QScreen* screen, int
     const QRect span = toNative(screen, QRect(left, whole.top(), right - left + 1, 1));
     const long spanLeft = span.left();
     const long spanRight = span.right();
-    const xcb_window_t self = nativeId(window);
+    const xcb_window_t self = x11::windowId(window);
     const xcb_atom_t partialAtom = atom(c, "_NET_WM_STRUT_PARTIAL");
     const xcb_atom_t strutAtom = atom(c, "_NET_WM_STRUT");
     long reserved = 0;

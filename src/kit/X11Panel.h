@@ -12,20 +12,21 @@ class QWindow;
 
 namespace kit {
 
-// Makes a top-level window a panel of an EWMH window manager on X11: a dock
-// window on every workspace that never takes the focus and reserves its
-// place at the top of the screen, so maximized windows stay clear of it.
+// Makes a top-level window a panel of an EWMH window manager on X11: a
+// window of the panel type (DOCK in EWMH's words) on every workspace that
+// never takes the focus and reserves its place at the top of the screen, so
+// maximized windows stay clear of it.
 // Elsewhere (offscreen, Wayland) every call does nothing and the window
 // stays an ordinary frameless one.
-class X11Dock {
+class X11Panel {
 public:
     // True when windows are X11 windows.
     static bool isAvailable();
 
-    // Marks the window as a dock named `title` with class "Zintara". Call
+    // Marks the window as a panel named `title` with class "Zintara". Call
     // before the window is first shown: window managers read the type when
     // they take a window on.
-    static void prepare(QWindow* window, const QString& title);
+    static void markAsPanel(QWindow* window, const QString& title);
 
     // Reserves `place` (the window's frame in screen coordinates) at the top
     // of the screen, over the window's own width only. Where another screen
@@ -45,10 +46,6 @@ public:
     // 1.5), counted from the base size, so a size of another parity would
     // be rounded down.
     static QSize baseSizeForFixed(const QScreen* screen, const QSize& size);
-
-    // Keeps an ordinary window out of the taskbar and the pager. Call as the
-    // window is about to be shown.
-    static void skipTaskbar(QWindow* window);
 
     // Calls `changed` whenever another window's reservation may have
     // changed: a window came or went, or changed its strut. The work area
