@@ -397,7 +397,7 @@ TEST_F(MpdWithPasswordTest, APasswordInTheAddressOrInMpdHostOpensTheServer)
         install(address);
         EXPECT_FALSE(player->isRunning());
         EXPECT_EQ(player->refusal(), address == server.address() ? "MPD wants a password"
-                                                                 : "MPD refused the password (incorrect password)");
+                                                                 : "MPD refused the password: incorrect password");
         EXPECT_FALSE(player->launchApplication());
         EXPECT_NE(player->launchProblem().find(player->refusal()), std::string::npos);
         EXPECT_EQ(text("return name of current track"), "error -600: " + player->refusal());

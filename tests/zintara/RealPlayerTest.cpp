@@ -239,7 +239,7 @@ TEST_F(RealPlayerTest, AServerThatRefusesThePasswordSaysSoAndIsNotLaunched)
     controller->applicationDidFinishLaunching();
     EXPECT_TRUE(modalTitles.empty());
     controller->timerFire(nullptr);
-    EXPECT_EQ(line(), "(MPD refused the password (incorrect password))");
+    EXPECT_EQ(line(), "(MPD refused the password: incorrect password)");
     EXPECT_FALSE(controller->quitTunes->isEnabled());
 
     // Chosen automatically: passed over, with one line on standard error

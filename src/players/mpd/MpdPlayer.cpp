@@ -172,7 +172,7 @@ bool MpdPlayer::refresh()
     const Outcome outcome = m_connection.request(commands, answer);
 
     if (outcome == Outcome::Denied) {
-        m_refusal = displayName() + " refused the password (" + m_connection.passwordRefusal() + ")";
+        m_refusal = displayName() + " refused the password: " + m_connection.passwordRefusal();
         return false;
     }
     if (outcome == Outcome::TimedOut || outcome == Outcome::Dropped)
