@@ -134,32 +134,8 @@ start_zintara() {
   setup_started "$name" $! "$home/zintara.log"
 }
 
-# conky scrolling one plain line by characters, 30 updates a second, in a
-# window of about the marquee's size.
-cat >"$work/conky.conf" <<'EOF'
-conky.config = {
-    out_to_x = true,
-    out_to_console = false,
-    own_window = true,
-    own_window_type = 'normal',
-    own_window_title = 'conky-bench',
-    alignment = 'top_left',
-    gap_x = 20,
-    gap_y = 40,
-    minimum_width = 120,
-    maximum_width = 120,
-    update_interval = 0.0333,
-    double_buffer = true,
-    use_xft = true,
-    font = 'DejaVu Sans Mono:size=8',
-    draw_shades = false,
-    draw_outline = false,
-    draw_borders = false,
-    background = false,
-    total_run_times = 0,
-};
-conky.text = [[${scroll 20 1 Title Song - Juniper    NEXT: Second Song - Juniper}]]
-EOF
+. bench/conky.sh
+conky_config "$work/conky.conf" normal
 
 # The setups, one function each.
 
