@@ -29,3 +29,12 @@ conky.config = {
 conky.text = [[\${scroll 20 1 Title Song - Juniper    NEXT: Second Song - Juniper}]]
 EOF
 }
+
+# Installs conky-std when conky is missing.
+conky_install() {
+  command -v conky >/dev/null && return 0
+  echo "Installing conky-std..."
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends conky-std >/dev/null
+}

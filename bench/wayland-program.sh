@@ -29,11 +29,8 @@ zintara="${2:-build/zintara}"
 warmup=5
 
 [ -x "$zintara" ] || { echo "no program at $zintara (build it first: tools/build)" >&2; exit 1; }
-if ! command -v conky >/dev/null; then
-  echo "Installing conky-std..."
-  if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends conky-std >/dev/null
-fi
+. bench/conky.sh
+conky_install
 . tools/lib/sway.sh
 require_tools sway swaymsg Xwayland xdpyinfo xhost xprop setpriv
 zintara=$(program_for_user "$zintara")
@@ -67,7 +64,6 @@ measure() {
   sway_stop
 }
 
-. bench/conky.sh
 conky_config "$sway_work/conky.conf" override
 cat >"$sway_work/paused.json" <<'EOF'
 {"running": true, "playerState": "paused", "currentTrack": 1,

@@ -36,11 +36,8 @@ zintara="${2:-build/zintara}"
 warmup=5
 
 [ -x "$zintara" ] || { echo "no program at $zintara (build it first: tools/build)" >&2; exit 1; }
-if ! command -v conky >/dev/null; then
-  echo "Installing conky-std..."
-  if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends conky-std >/dev/null
-fi
+. bench/conky.sh
+conky_install
 
 work=$(mktemp -d)
 pids=()
@@ -134,7 +131,6 @@ start_zintara() {
   setup_started "$name" $! "$home/zintara.log"
 }
 
-. bench/conky.sh
 conky_config "$work/conky.conf" normal
 
 # The setups, one function each.

@@ -5,6 +5,7 @@
 # (made when missing), and commands for that user go through `as_user`.
 
 . "$(dirname "${BASH_SOURCE[0]}")/settings.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/require.sh"
 
 sway_work=$(mktemp -d)
 chmod 755 "$sway_work"
@@ -31,17 +32,6 @@ sway_cleanup() {
   rm -rf "$sway_work"
 }
 trap sway_cleanup EXIT
-
-# Exits with 77 (skipped) when a tool is missing, or fails under CI, where
-# tools/install-deps put every tool in place.
-require_tools() {
-  local tool
-  for tool in "$@"; do
-    command -v "$tool" >/dev/null && continue
-    if [ "${CI:-}" = true ]; then echo "FAIL: $tool is not installed (CI)"; exit 1; fi
-    echo "SKIP: $tool is not installed"; exit 77
-  done
-}
 
 # As root, the user that sway and the programs run as.
 if [ "$(id -u)" -eq 0 ]; then
