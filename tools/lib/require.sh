@@ -15,7 +15,7 @@ require_tools() {
 # CI a failure.
 skip_or_fail() {
   if [ "${CI:-}" = true ]; then
-    echo "FAIL: $1, though tools/install-deps sets up CI for it" >&2
+    echo "FAIL: $1; under CI (CI=true), set up by tools/install-deps, no test is skipped" >&2
     exit 1
   fi
   echo "SKIP: $1"
