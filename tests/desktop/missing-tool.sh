@@ -6,7 +6,7 @@
 set -uo pipefail
 helpers="$(cd "$(dirname "$0")/../../tools/lib" && pwd)/xvfb.sh"
 bin=$(mktemp -d); trap 'rm -rf "$bin"' EXIT
-for tool in mktemp rm seq; do ln -s "$(command -v "$tool")" "$bin/$tool"; done
+for tool in mktemp rm seq id; do ln -s "$(command -v "$tool")" "$bin/$tool"; done
 fail() { echo "FAIL: $*"; exit 1; }
 
 # The status of a call after sourcing the helpers, with only $bin on PATH.
@@ -15,7 +15,7 @@ status() {
   env CI="$ci" PATH="$bin" "$BASH" -c '. "$0"; "$@"' "$helpers" "$@" >/dev/null 2>&1
   echo $?
 }
-for call in "require_tools rm no-such-tool" xvfb_start wm_start; do
+for call in "require_tools rm no-such-tool" xvfb_start xorg_dummy_start wm_start; do
   # shellcheck disable=SC2086 # the call is words
   [ "$(status true $call)" = 1 ] || fail "$call: a missing tool under CI=true does not fail the test"
   # shellcheck disable=SC2086

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The strip's reservation on displays of several monitors (RandR monitors
-# on a virtual X display, under openbox), in the X server's pixels whatever
-# Qt's scale factor:
+# The strip's reservation on displays of several monitors (the RandR
+# outputs of Xorg's dummy driver, under openbox), in the X server's pixels
+# whatever Qt's scale factor:
 # - side by side with the primary on the right, at scales 1, 2 and 1.5: the
 #   strip sits at the primary's top right, its strut is its own native
 #   rectangle, and a window maximized there stays clear of it; a top panel
@@ -12,7 +12,7 @@
 set -euo pipefail
 program="$1"
 . "$(dirname "$0")/../../tools/lib/xvfb.sh"
-require_tools Xvfb xrandr openbox xdotool xprop xwininfo wmctrl xmessage
+require_tools Xorg xrandr openbox xdotool xprop xwininfo wmctrl xmessage
 
 fail() { echo "FAIL ($layout): $*"; [ -n "${strip:-}" ] && xprop -id "$strip"; cat "$xvfb_work/app.log"; exit 1; }
 stop_all() { # ends the program and openbox, and the display with them
@@ -22,18 +22,10 @@ stop_all() { # ends the program and openbox, and the display with them
   xvfb_work=$(mktemp -d); xvfb_pid=""; wm_pid=""
 }
 
-# start_layout ROOT_SIZE MONITOR...: a display of these RandR monitors ("*" marks
-# the primary, NAME:WxH+X+Y), openbox, and the program showing its strip.
+# start_layout MONITOR...: a display of these monitors ("*" marks the
+# primary, WxH+X+Y), openbox, and the program showing its strip.
 start_layout() {
-  xvfb_start "$1"; shift
-  local first=1 name size
-  for monitor in "$@"; do
-    name=${monitor%%:*}; size=${monitor#*:}
-    # The first takes the display's one output, whose own monitor goes.
-    if [ "$first" = 1 ]; then output=screen; else output=none; fi
-    xrandr --setmonitor "$name" "$(sed -E 's|^([0-9]+)x([0-9]+)|\1/300x\2/200|' <<<"$size")" "$output"
-    first=0
-  done
+  xorg_dummy_start "$@"
   wm_start
   settings_skip_launch_windows
   app_start "$program"
@@ -61,7 +53,7 @@ maximized() { # TITLE X Y
 for scale in 1 2 1.5; do
   layout="side by side, scale $scale"
   export QT_SCALE_FACTOR=$scale
-  start_layout 2560x800 left:1280x800+0+0 '*right:1280x800+1280+0'
+  start_layout 1280x800+0+0 '*1280x800+1280+0'
   height=$(awk -v s="$scale" 'BEGIN { printf "%d", 26 * s + 0.5 }')
   strip_at 2560 0 "$height"
   echo "$layout: strip at ${sx},${sy} ${sw}x${sh}"
@@ -97,7 +89,7 @@ unset QT_SCALE_FACTOR
 
 # Stacked, the primary below.
 layout="stacked, primary below"
-start_layout 1280x1600 '*bottom:1280x800+0+800' top:1280x800+0+0
+start_layout '*1280x800+0+800' 1280x800+0+0
 strip_at 1280 800 26
 echo "$layout: strip at ${sx},${sy} ${sw}x${sh}"
 partial=$(window_prop "$strip" _NET_WM_STRUT_PARTIAL)

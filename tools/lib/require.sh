@@ -7,14 +7,19 @@
 require_tools() {
   local tool
   for tool in "$@"; do
-    command -v "$tool" >/dev/null && continue
-    if [ "${CI:-}" = true ]; then
-      echo "FAIL: $tool is not installed, though tools/install-deps installs it for CI" >&2
-      exit 1
-    fi
-    echo "SKIP: $tool is not installed"
-    exit 77
+    command -v "$tool" >/dev/null || skip_or_fail "$tool is not installed"
   done
+}
+
+# Ends a test that cannot run here, for the reason given: a skip, or under
+# CI a failure.
+skip_or_fail() {
+  if [ "${CI:-}" = true ]; then
+    echo "FAIL: $1; under CI (CI=true), set up by tools/install-deps, no test is skipped" >&2
+    exit 1
+  fi
+  echo "SKIP: $1"
+  exit 77
 }
 
 # True when TOOL is there for a check a test can do without; under CI,

@@ -27,12 +27,100 @@ trap xvfb_cleanup EXIT
 # a program connecting during the reset would find no display.
 # xvfb_start [WIDTHxHEIGHT]: 1024x600 unless given.
 xvfb_start() {
-  local number size="${1:-1024x600}"
+  local size="${1:-1024x600}"
   require_tools Xvfb xdpyinfo
+  display_server_start Xvfb -screen 0 "${size}x24" -nolisten tcp -noreset
+}
+
+# Starts Xorg with the dummy video driver on a free display, its RandR
+# outputs laid out as the monitors given, and exports DISPLAY. Unlike Xvfb's
+# monitors, these are outputs with CRTCs of their own, as a graphics card's
+# are, and the Xinerama heads a window manager reads follow them. Each
+# monitor is [*]WIDTHxHEIGHT+X+Y, "*" marking the primary, its size one of
+# the standard modes (1280x800, 1920x1080, ...).
+# Xorg needs root here; the server leaves the console alone: it shares the
+# current virtual terminal rather than switching to one of its own, and
+# takes no input device of the machine's. Without root the test is skipped,
+# except under CI, where it fails.
+# xorg_dummy_start MONITOR...
+xorg_dummy_start() {
+  require_tools Xorg xrandr xdpyinfo
+  [ "$(id -u)" -eq 0 ] || skip_or_fail "Xorg with the dummy driver needs root"
+  [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] \
+    || skip_or_fail "the Xorg dummy driver (xserver-xorg-video-dummy) is not installed"
+  mkdir -p "$xvfb_work/xorg.conf.d"
+  # No devices are added as they appear, and the core ones name the void
+  # driver, which reads nothing (or is not there at all): the default
+  # keyboard and mouse would read the machine's own.
+  cat >"$xvfb_work/xorg.conf" <<'CONF'
+Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+  Option "AutoEnableDevices" "false"
+  Option "DontVTSwitch" "true"
+EndSection
+Section "ServerLayout"
+  Identifier "layout"
+  Screen "screen"
+  InputDevice "no keyboard" "CoreKeyboard"
+  InputDevice "no pointer" "CorePointer"
+EndSection
+Section "InputDevice"
+  Identifier "no keyboard"
+  Driver "void"
+EndSection
+Section "InputDevice"
+  Identifier "no pointer"
+  Driver "void"
+EndSection
+Section "Device"
+  Identifier "card"
+  Driver "dummy"
+  VideoRam 65536
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0 - 1000.0
+  VertRefresh 5.0 - 200.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "card"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual 3840 2400
+  EndSubSection
+EndSection
+CONF
+  display_server_start Xorg -config "$xvfb_work/xorg.conf" -configdir "$xvfb_work/xorg.conf.d" \
+    -logfile "$xvfb_work/xorg.log" -sharevts -novtswitch -nolisten tcp -noreset || return
+  # The first output is on at the start; each other one connects once it
+  # is given a mode, which it must list first.
+  local monitor geometry mode x y index=0 width=0 height=0 layout=()
+  for monitor in "$@"; do
+    geometry=${monitor#\*}
+    mode=${geometry%%+*}
+    IFS=+ read -r x y <<<"${geometry#*+}"
+    xrandr --addmode "DUMMY$index" "$mode"
+    layout+=(--output "DUMMY$index" --mode "$mode" --pos "${x}x${y}")
+    [ "$monitor" = "$geometry" ] || layout+=(--primary)
+    width=$((x + ${mode%x*} > width ? x + ${mode%x*} : width))
+    height=$((y + ${mode#*x} > height ? y + ${mode#*x} : height))
+    index=$((index + 1))
+  done
+  xrandr --fb "${width}x${height}" "${layout[@]}"
+}
+
+# Starts an X server (its program and arguments, the display number aside)
+# on a free display, keeps its id in xvfb_pid and exports DISPLAY once it
+# answers.
+display_server_start() {
+  local number server="$1"; shift
   for _ in $(seq 1 20); do
     number=$((100 + RANDOM % 900))
     [ -e "/tmp/.X11-unix/X$number" ] && continue
-    Xvfb ":$number" -screen 0 "${size}x24" -nolisten tcp -noreset >"$xvfb_work/xvfb.log" 2>&1 &
+    "$server" ":$number" "$@" >"$xvfb_work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 1 100); do
       if xdpyinfo -display ":$number" >/dev/null 2>&1; then
@@ -45,7 +133,7 @@ xvfb_start() {
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
   done
-  echo "Xvfb did not start:" >&2; cat "$xvfb_work/xvfb.log" >&2; return 1
+  echo "$server did not start:" >&2; cat "$xvfb_work"/*.log >&2; return 1
 }
 
 # Starts openbox as the window manager and waits until it manages the
