@@ -66,29 +66,13 @@ Result<Value> BuiltinPlayer::property(const Target& target, const std::string& t
             return Value::text(name());
         break;
     case Target::Kind::Playlist:
-        if (term == "shuffle")
-            return Value::boolean(m_player.shuffle());
-        if (term == "song repeat")
-            return Value::constant(repeatName(m_player.songRepeat()));
-        if (term == "name")
-            return Value::text(m_player.playlistName());
-        if (term == "index")
-            return Value::integer(1);
+        if (auto value = playlistProperty(term, m_player.shuffle(), m_player.songRepeat(), m_player.playlistName()))
+            return *value;
         break;
     case Target::Kind::Track: {
         const Track& t = m_player.track(target.track);
-        if (term == "name")
-            return Value::text(t.name);
-        if (term == "artist")
-            return Value::text(t.artist);
-        if (term == "album")
-            return Value::text(t.album);
-        if (term == "track number")
-            return Value::integer(t.trackNumber);
-        if (term == "track count")
-            return Value::integer(t.trackCount);
-        if (term == "duration")
-            return Value::real(t.duration);
+        if (auto value = trackProperty({t.name, t.artist, t.album, t.trackNumber, t.trackCount, t.duration}, term))
+            return *value;
         if (term == "rating")
             return Value::integer(t.rating);
         if (term == "index")

@@ -117,6 +117,36 @@ std::optional<std::size_t> elementPlace(std::int64_t index, std::size_t count)
     return std::size_t(place);
 }
 
+std::optional<Value> playlistProperty(const std::string& term, bool shuffle, SongRepeat repeat, const std::string& name)
+{
+    if (term == "shuffle")
+        return Value::boolean(shuffle);
+    if (term == "song repeat")
+        return Value::constant(repeatName(repeat));
+    if (term == "name")
+        return Value::text(name);
+    if (term == "index")
+        return Value::integer(1);
+    return std::nullopt;
+}
+
+std::optional<Value> trackProperty(const TrackFields& track, const std::string& term)
+{
+    if (term == "name")
+        return Value::text(std::string(track.name));
+    if (term == "artist")
+        return Value::text(std::string(track.artist));
+    if (term == "album")
+        return Value::text(std::string(track.album));
+    if (term == "track number")
+        return Value::integer(track.trackNumber);
+    if (term == "track count")
+        return Value::integer(track.trackCount);
+    if (term == "duration")
+        return Value::real(track.duration);
+    return std::nullopt;
+}
+
 bool isPlaylistStep(const Reference& ref, const std::string& playlistName)
 {
     if (ref.term != "playlist")

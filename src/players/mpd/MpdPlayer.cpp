@@ -318,15 +318,9 @@ Result<Value> MpdPlayer::property(const Target& target, const std::string& term)
             return Value::text(m_name);
         break;
     case Target::Kind::Playlist:
-        if (term == "shuffle")
-            return Value::boolean(m_status.random);
-        if (term == "song repeat")
-            return Value::constant(
-                repeatName(!m_status.repeat ? SongRepeat::Off : m_status.single ? SongRepeat::One : SongRepeat::All));
-        if (term == "name")
-            return Value::text(kQueueName);
-        if (term == "index")
-            return Value::integer(1);
+        if (auto value = playlistProperty(term, m_status.random,
+                !m_status.repeat ? SongRepeat::Off : m_status.single ? SongRepeat::One : SongRepeat::All, kQueueName))
+            return *value;
         break;
     case Target::Kind::Track: {
         if (term == "index")
@@ -335,18 +329,9 @@ Result<Value> MpdPlayer::property(const Target& target, const std::string& term)
         if (!found)
             return found.error();
         const MpdSong& s = found.value();
-        if (term == "name")
-            return Value::text(s.name());
-        if (term == "artist")
-            return Value::text(s.artist);
-        if (term == "album")
-            return Value::text(s.album);
-        if (term == "track number")
-            return Value::integer(MpdSong::trackNumbers(s.track).first);
-        if (term == "track count")
-            return Value::integer(MpdSong::trackNumbers(s.track).second);
-        if (term == "duration")
-            return Value::real(s.duration);
+        const auto [number, count] = MpdSong::trackNumbers(s.track);
+        if (auto value = trackProperty({s.name(), s.artist, s.album, number, count, s.duration}, term))
+            return *value;
         if (term == "rating") {
             Rating r = rating(s);
             if (!r)

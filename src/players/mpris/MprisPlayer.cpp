@@ -205,14 +205,9 @@ Result<Value> MprisPlayer::read(const Target& target, const std::string& term)
         break;
     case Target::Kind::Playlist:
         // A player without these properties neither shuffles nor repeats.
-        if (term == "shuffle")
-            return Value::boolean(player.value("Shuffle").toBool());
-        if (term == "song repeat")
-            return Value::constant(repeatName(songRepeat(player.value("LoopStatus").toString())));
-        if (term == "name")
-            return Value::text(displayName());
-        if (term == "index")
-            return Value::integer(1);
+        if (auto value = playlistProperty(term, player.value("Shuffle").toBool(),
+                songRepeat(player.value("LoopStatus").toString()), displayName()))
+            return *value;
         break;
     case Target::Kind::CurrentTrack:
     case Target::Kind::ListedTrack: {
@@ -224,18 +219,9 @@ Result<Value> MprisPlayer::read(const Target& target, const std::string& term)
             break;
         }
         const MprisTrack& t = target.track;
-        if (term == "name")
-            return Value::text(t.name);
-        if (term == "artist")
-            return Value::text(t.artist);
-        if (term == "album")
-            return Value::text(t.album);
-        if (term == "track number")
-            return Value::integer(t.trackNumber);
-        if (term == "track count")
-            return Value::integer(0);
-        if (term == "duration")
-            return Value::real(t.duration);
+        // MPRIS has no track count.
+        if (auto value = trackProperty({t.name, t.artist, t.album, t.trackNumber, 0, t.duration}, term))
+            return *value;
         if (term == "rating")
             return Value::integer(t.rating);
         if (term == "index")
