@@ -85,12 +85,9 @@ Result<Value> BuiltinPlayer::property(const Target& target, const std::string& t
 
 Value BuiltinPlayer::objectValue(const Target& target) const
 {
-    ObjectSpecifier object{name(), {}};
-    if (target.kind != Target::Kind::Application)
-        object.path.push_back({Reference::Kind::ElementByIndex, "playlist", 1, {}});
     if (target.kind == Target::Kind::Track)
-        object.path.push_back({Reference::Kind::ElementByIndex, "track", std::int64_t(target.track), {}});
-    return Value::object(std::move(object));
+        return modelObject(true, std::int64_t(target.track));
+    return modelObject(target.kind == Target::Kind::Playlist);
 }
 
 Result<Value> BuiltinPlayer::setProperty(const Target& target, const std::string& term, const Value& value)

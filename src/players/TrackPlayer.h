@@ -3,6 +3,7 @@
 #include "players/Player.h"
 #include "players/PlayerErrors.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -118,6 +119,18 @@ protected:
             target = next.value();
         }
         return target;
+    }
+
+    // The application, its playlist (`playlist 1`) or track `place` of that
+    // playlist, as a value a script can keep and ask about again.
+    script::Value modelObject(bool inPlaylist, std::optional<std::int64_t> place = std::nullopt) const
+    {
+        script::ObjectSpecifier object{name(), {}};
+        if (inPlaylist)
+            object.path.push_back({script::Reference::Kind::ElementByIndex, "playlist", 1, {}});
+        if (place)
+            object.path.push_back({script::Reference::Kind::ElementByIndex, "track", *place, {}});
+        return script::Value::object(std::move(object));
     }
 
     script::Error notRunning() const

@@ -346,12 +346,9 @@ Result<Value> MpdPlayer::property(const Target& target, const std::string& term)
 
 Value MpdPlayer::objectValue(const Target& target) const
 {
-    ObjectSpecifier object{m_name, {}};
-    if (target.kind != Target::Kind::Application)
-        object.path.push_back({Reference::Kind::ElementByIndex, "playlist", 1, {}});
     if (target.kind == Target::Kind::Track)
-        object.path.push_back({Reference::Kind::ElementByIndex, "track", target.position + 1, {}});
-    return Value::object(std::move(object));
+        return modelObject(true, target.position + 1);
+    return modelObject(target.kind == Target::Kind::Playlist);
 }
 
 Result<Value> MpdPlayer::simple(const std::vector<std::string>& commands, int errorNumber)

@@ -234,16 +234,11 @@ Result<Value> MprisPlayer::read(const Target& target, const std::string& term)
 
 Value MprisPlayer::objectValue(const Target& target) const
 {
-    ObjectSpecifier object{name(), {}};
-    if (target.kind == Target::Kind::CurrentTrack) {
-        object.path.push_back({Reference::Kind::Property, "current track", 0, {}});
-        return Value::object(std::move(object));
-    }
-    if (target.kind != Target::Kind::Application)
-        object.path.push_back({Reference::Kind::ElementByIndex, "playlist", 1, {}});
+    if (target.kind == Target::Kind::CurrentTrack)
+        return Value::object({name(), {{Reference::Kind::Property, "current track", 0, {}}}});
     if (target.kind == Target::Kind::ListedTrack)
-        object.path.push_back({Reference::Kind::ElementByIndex, "track", std::int64_t(target.place), {}});
-    return Value::object(std::move(object));
+        return modelObject(true, std::int64_t(target.place));
+    return modelObject(target.kind == Target::Kind::Playlist);
 }
 
 Result<Value> MprisPlayer::setProperty(const Target& target, const std::string& term, const Value& value)
