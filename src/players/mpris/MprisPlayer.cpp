@@ -21,6 +21,13 @@ using namespace objects;
 
 namespace {
 
+// NAME of "mpris:NAME" as a bus name: a full one as it is, else the
+// player's name under the MPRIS prefix.
+std::string fullBusName(const std::string& name)
+{
+    return name.rfind(kMprisPrefix, 0) == 0 ? name : kMprisPrefix + name;
+}
+
 PlayerState playerState(const QString& status)
 {
     if (status == QLatin1String("Playing"))
@@ -71,12 +78,12 @@ std::variant<std::unique_ptr<MprisPlayer>, std::string> MprisPlayer::choose(
     }
     if (auto problem = checkName(name))
         return *problem;
-    return std::make_unique<MprisPlayer>(scriptName, name.rfind(kMprisPrefix, 0) == 0 ? name : kMprisPrefix + name);
+    return std::make_unique<MprisPlayer>(scriptName, fullBusName(name));
 }
 
 std::optional<std::string> MprisPlayer::checkName(const std::string& name)
 {
-    const std::string busName = name.rfind(kMprisPrefix, 0) == 0 ? name : kMprisPrefix + name;
+    const std::string busName = fullBusName(name);
     // A bus name: dot-separated elements of letters, digits, '_' and '-',
     // none empty nor starting with a digit, 255 bytes at most.
     bool valid = busName.size() <= 255 && busName.back() != '.';
@@ -252,11 +259,10 @@ Result<Value> MprisPlayer::setProperty(const Target& target, const std::string& 
     switch (target.kind) {
     case Target::Kind::Application:
         if (term == "player position") {
-            if (value.type() != Value::Type::Integer && value.type() != Value::Type::Real)
+            const std::optional<double> number = objects::number(value);
+            if (!number)
                 return cantMake(value, "real");
-            const double seconds = value.type() == Value::Type::Integer ? double(value.asInteger()) : value.asReal();
-            if (!std::isfinite(seconds))
-                return cantMake(value, "real");
+            const double seconds = *number;
             if (auto error = m_link->load())
                 return *error;
             const MprisTrack current = m_link->current();
