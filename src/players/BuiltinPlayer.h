@@ -39,7 +39,7 @@ public:
     VirtualPlayer& player() { return m_player; }
 
     std::string name() const override { return m_player.applicationName(); }
-    bool isRunning() const override { return m_player.isRunning(); }
+    bool isRunning() override { return m_player.isRunning(); }
     void launch() override { m_player.launch(); }
     // The virtual player is a workspace application of its own.
     bool registersWithWorkspace() const override { return true; }

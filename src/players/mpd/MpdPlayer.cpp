@@ -72,11 +72,11 @@ MpdPlayer::MpdPlayer(std::string scriptName, MpdAddress address, unsigned timeou
 {
 }
 
-bool MpdPlayer::isRunning() const
+bool MpdPlayer::isRunning()
 {
     // Whether it runs is a question for the server; the answer is part of
     // the poll's snapshot.
-    return const_cast<MpdPlayer*>(this)->refresh();
+    return refresh();
 }
 
 void MpdPlayer::launch()

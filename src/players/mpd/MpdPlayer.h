@@ -52,7 +52,7 @@ public:
     std::string name() const override { return m_name; }
     std::string displayName() const override { return "MPD"; }
     // Asks the server (once per poll).
-    bool isRunning() const override;
+    bool isRunning() override;
     // The engine's launch before an event: only tries to reach the server
     // again, so a server that went away mid-poll is not restarted by a
     // script.

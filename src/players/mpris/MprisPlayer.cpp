@@ -126,7 +126,7 @@ std::uint64_t MprisPlayer::busCalls() const
     return m_link->calls();
 }
 
-bool MprisPlayer::isRunning() const
+bool MprisPlayer::isRunning()
 {
     return m_link->hasOwner();
 }

@@ -75,7 +75,7 @@ public:
     std::uint64_t busCalls() const;
 
     std::string name() const override { return m_scriptName; }
-    bool isRunning() const override;
+    bool isRunning() override;
     void launch() override;
 
     script::Result<script::Value> command(const std::string& term,
