@@ -42,7 +42,7 @@ public:
     std::string name() const override { return m_name; }
     std::string displayName() const override { return m_current->displayName(); }
     const script::Dictionary& dictionary() const override { return m_builtin->dictionary(); }
-    bool isRunning() const override { return m_current->isRunning(); }
+    bool isRunning() override { return m_current->isRunning(); }
     void launch() override { m_current->launch(); }
     std::string launchProblem() const override { return m_current->launchProblem(); }
     std::string refusal() const override { return m_current->refusal(); }

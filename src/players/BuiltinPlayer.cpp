@@ -15,102 +15,43 @@ using script::Value;
 namespace errc = script::errc;
 using namespace objects;
 
-namespace {
-
-const char* stateName(PlayerState s)
-{
-    switch (s) {
-    case PlayerState::Playing: return "playing";
-    case PlayerState::Paused: return "paused";
-    case PlayerState::Stopped: return "stopped";
-    }
-    return "stopped";
-}
-
-const char* repeatName(SongRepeat r)
-{
-    switch (r) {
-    case SongRepeat::Off: return "off";
-    case SongRepeat::One: return "one";
-    case SongRepeat::All: return "all";
-    }
-    return "off";
-}
-
-} // namespace
-
 BuiltinPlayer::BuiltinPlayer(std::string name, Library library, std::uint32_t shuffleSeed)
     : m_player(std::move(name), std::move(library), shuffleSeed)
 {
 }
 
-const script::Dictionary& BuiltinPlayer::dictionary() const
-{
-    static const script::Dictionary dict{
-        {"name", "player state", "player position", "current track", "current playlist", "artist", "album",
-            "track number", "track count", "duration", "rating", "index", "shuffle", "song repeat"},
-        {"track", "playlist"},
-        {"play", "pause", "playpause", "stop", "next track", "previous track", "quit", "launch", "activate"},
-        {"playing", "paused", "stopped", "off", "one", "all"},
-    };
-    return dict;
-}
-
-Error BuiltinPlayer::notRunning() const
-{
-    return Error{errc::AppNotRunning, name() + " isn't running."};
-}
-
-std::optional<BuiltinPlayer::Target> BuiltinPlayer::step(const Target& from, const Reference& ref)
+Result<BuiltinPlayer::Target> BuiltinPlayer::step(const Target& from, const Reference& ref)
 {
     using Kind = Target::Kind;
-    const std::size_t count = m_player.trackCount();
+    if (from.kind == Kind::Application && isPlaylistStep(ref, m_player.playlistName()))
+        return Target{Kind::Playlist, 0};
     switch (ref.kind) {
     case Reference::Kind::Property:
         if (from.kind != Kind::Application)
-            return std::nullopt;
+            break;
         if (ref.term == "current playlist")
             return Target{Kind::Playlist, 0};
         if (ref.term == "current track") {
             if (const std::size_t current = m_player.currentTrack())
                 return Target{Kind::Track, current};
         }
-        return std::nullopt;
+        break;
     case Reference::Kind::ElementByIndex:
-        if (ref.term == "playlist" && from.kind == Kind::Application && (ref.index == 1 || ref.index == -1))
-            return Target{Kind::Playlist, 0};
         if (ref.term == "track" && from.kind != Kind::Track) {
-            // Negative indices count from the end: track -1 is the last.
-            const std::int64_t n = std::int64_t(count);
-            const std::int64_t index = ref.index < 0 ? n + 1 + ref.index : ref.index;
-            if (index >= 1 && index <= n)
-                return Target{Kind::Track, std::size_t(index)};
+            if (const auto place = elementPlace(ref.index, m_player.trackCount()))
+                return Target{Kind::Track, *place};
         }
-        return std::nullopt;
+        break;
     case Reference::Kind::ElementByName:
-        if (ref.term == "playlist" && from.kind == Kind::Application && ref.name == m_player.playlistName())
-            return Target{Kind::Playlist, 0};
         if (ref.term == "track" && from.kind != Kind::Track) {
-            for (std::size_t i = 1; i <= count; ++i) {
+            for (std::size_t i = 1; i <= m_player.trackCount(); ++i) {
                 if (m_player.track(i).name == ref.name)
                     return Target{Kind::Track, i};
             }
         }
-        return std::nullopt;
+        break;
     }
-    return std::nullopt;
-}
-
-Result<BuiltinPlayer::Target> BuiltinPlayer::resolve(const std::vector<Reference>& path, std::size_t steps)
-{
-    Target target;
-    for (std::size_t i = 0; i < steps; ++i) {
-        std::optional<Target> next = isObjectStep(path[i]) ? step(target, path[i]) : std::nullopt;
-        if (!next)
-            return cantGet(path, i + 1);
-        target = *next;
-    }
-    return target;
+    return nothing(errc::CantGet);
 }
 
 Result<Value> BuiltinPlayer::property(const Target& target, const std::string& term)
@@ -125,29 +66,13 @@ Result<Value> BuiltinPlayer::property(const Target& target, const std::string& t
             return Value::text(name());
         break;
     case Target::Kind::Playlist:
-        if (term == "shuffle")
-            return Value::boolean(m_player.shuffle());
-        if (term == "song repeat")
-            return Value::constant(repeatName(m_player.songRepeat()));
-        if (term == "name")
-            return Value::text(m_player.playlistName());
-        if (term == "index")
-            return Value::integer(1);
+        if (auto value = playlistProperty(term, m_player.shuffle(), m_player.songRepeat(), m_player.playlistName()))
+            return *value;
         break;
     case Target::Kind::Track: {
         const Track& t = m_player.track(target.track);
-        if (term == "name")
-            return Value::text(t.name);
-        if (term == "artist")
-            return Value::text(t.artist);
-        if (term == "album")
-            return Value::text(t.album);
-        if (term == "track number")
-            return Value::integer(t.trackNumber);
-        if (term == "track count")
-            return Value::integer(t.trackCount);
-        if (term == "duration")
-            return Value::real(t.duration);
+        if (auto value = trackProperty({t.name, t.artist, t.album, t.trackNumber, t.trackCount, t.duration}, term))
+            return *value;
         if (term == "rating")
             return Value::integer(t.rating);
         if (term == "index")
@@ -155,54 +80,18 @@ Result<Value> BuiltinPlayer::property(const Target& target, const std::string& t
         break;
     }
     }
-    return Error{errc::CantGet, {}};
+    return nothing(errc::CantGet);
 }
 
 Value BuiltinPlayer::objectValue(const Target& target) const
 {
-    ObjectSpecifier object{name(), {}};
-    if (target.kind != Target::Kind::Application)
-        object.path.push_back({Reference::Kind::ElementByIndex, "playlist", 1, {}});
     if (target.kind == Target::Kind::Track)
-        object.path.push_back({Reference::Kind::ElementByIndex, "track", std::int64_t(target.track), {}});
-    return Value::object(std::move(object));
+        return modelObject(true, std::int64_t(target.track));
+    return modelObject(target.kind == Target::Kind::Playlist);
 }
 
-Result<Value> BuiltinPlayer::get(const ObjectSpecifier& object)
+Result<Value> BuiltinPlayer::setProperty(const Target& target, const std::string& term, const Value& value)
 {
-    if (!isRunning())
-        return notRunning();
-    const auto& path = object.path;
-    if (path.empty())
-        return objectValue(Target{});
-    if (isObjectStep(path.back())) {
-        Result<Target> target = resolve(path, path.size());
-        if (!target)
-            return target.error();
-        return objectValue(target.value());
-    }
-    Result<Target> target = resolve(path, path.size() - 1);
-    if (!target)
-        return target.error();
-    Result<Value> value = property(target.value(), path.back().term);
-    if (!value)
-        return cantGet(path, path.size());
-    return value;
-}
-
-Result<Value> BuiltinPlayer::set(const ObjectSpecifier& object, const Value& value)
-{
-    if (!isRunning())
-        return notRunning();
-    const auto& path = object.path;
-    if (path.empty() || isObjectStep(path.back()))
-        return cantSet(path);
-    Result<Target> resolved = resolve(path, path.size() - 1);
-    if (!resolved)
-        return resolved.error();
-    const Target& target = resolved.value();
-    const std::string& term = path.back().term;
-
     switch (target.kind) {
     case Target::Kind::Application:
         if (term == "player position") {
@@ -210,7 +99,7 @@ Result<Value> BuiltinPlayer::set(const ObjectSpecifier& object, const Value& val
             if (!seconds)
                 return cantMake(value, "real");
             if (!m_player.setPlayerPosition(*seconds))
-                return cantSet(path);
+                return nothing(errc::CantSet);
             return Value();
         }
         break;
@@ -222,15 +111,10 @@ Result<Value> BuiltinPlayer::set(const ObjectSpecifier& object, const Value& val
             return Value();
         }
         if (term == "song repeat") {
-            const std::string name = value.type() == Value::Type::Constant ? value.asConstant().name : "";
-            if (name == "off")
-                m_player.setSongRepeat(SongRepeat::Off);
-            else if (name == "one")
-                m_player.setSongRepeat(SongRepeat::One);
-            else if (name == "all")
-                m_player.setSongRepeat(SongRepeat::All);
-            else
+            const std::optional<SongRepeat> repeat = repeatFrom(value);
+            if (!repeat)
                 return cantMake(value, "song repeat");
+            m_player.setSongRepeat(*repeat);
             return Value();
         }
         break;
@@ -251,20 +135,7 @@ Result<Value> BuiltinPlayer::set(const ObjectSpecifier& object, const Value& val
         }
         break;
     }
-    return cantSet(path);
-}
-
-Result<bool> BuiltinPlayer::exists(const ObjectSpecifier& object)
-{
-    if (!isRunning())
-        return notRunning();
-    const auto& path = object.path;
-    if (path.empty())
-        return true;
-    if (isObjectStep(path.back()))
-        return bool(resolve(path, path.size()));
-    Result<Target> target = resolve(path, path.size() - 1);
-    return target && bool(property(target.value(), path.back().term));
+    return nothing(errc::CantSet);
 }
 
 Result<Value> BuiltinPlayer::command(const std::string& term, const std::optional<ObjectSpecifier>& directObject)
@@ -304,7 +175,7 @@ Result<Value> BuiltinPlayer::command(const std::string& term, const std::optiona
     else if (term == "previous track")
         m_player.previousTrack();
     else
-        return Error{errc::DoesNotUnderstand, name() + " doesn't understand the \"" + term + "\" message."};
+        return doesNotUnderstand(term);
     return Value();
 }
 

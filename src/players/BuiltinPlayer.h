@@ -2,12 +2,20 @@
 
 #include "players/Library.h"
 #include "players/VirtualPlayer.h"
-#include "players/Player.h"
+#include "players/TrackPlayer.h"
 
 #include <cstdint>
 #include <string>
 
 namespace players {
+
+// An object of the built-in player's model: the application, the playlist or
+// a track.
+struct BuiltinTarget {
+    enum class Kind { Application, Playlist, Track };
+    Kind kind = Kind::Application;
+    std::size_t track = 0; // 1-based, for Kind::Track
+};
 
 // The virtual player as a scriptable application. Its object model:
 //
@@ -24,38 +32,29 @@ namespace players {
 // error -1728, as is a track index past either end.
 // Commands: play (optionally a track), pause, playpause, stop, next track,
 // previous track, quit, and launch / activate (which only start it).
-class BuiltinPlayer : public Player {
+class BuiltinPlayer : public TrackPlayer<BuiltinTarget> {
 public:
     BuiltinPlayer(std::string name, Library library, std::uint32_t shuffleSeed);
 
     VirtualPlayer& player() { return m_player; }
 
     std::string name() const override { return m_player.applicationName(); }
-    const script::Dictionary& dictionary() const override;
-    bool isRunning() const override { return m_player.isRunning(); }
+    bool isRunning() override { return m_player.isRunning(); }
     void launch() override { m_player.launch(); }
     // The virtual player is a workspace application of its own.
     bool registersWithWorkspace() const override { return true; }
 
-    script::Result<script::Value> get(const script::ObjectSpecifier& object) override;
-    script::Result<script::Value> set(const script::ObjectSpecifier& object, const script::Value& value) override;
-    script::Result<bool> exists(const script::ObjectSpecifier& object) override;
     script::Result<script::Value> command(const std::string& term,
         const std::optional<script::ObjectSpecifier>& directObject) override;
 
 private:
-    // An object of the model: the application, the playlist or a track.
-    struct Target {
-        enum class Kind { Application, Playlist, Track };
-        Kind kind = Kind::Application;
-        std::size_t track = 0; // 1-based, for Kind::Track
-    };
+    using Target = BuiltinTarget;
 
-    script::Result<Target> resolve(const std::vector<script::Reference>& path, std::size_t steps);
-    std::optional<Target> step(const Target& from, const script::Reference& ref);
-    script::Result<script::Value> property(const Target& target, const std::string& term);
-    script::Value objectValue(const Target& target) const;
-    script::Error notRunning() const;
+    script::Result<Target> step(const Target& from, const script::Reference& ref) override;
+    script::Result<script::Value> property(const Target& target, const std::string& term) override;
+    script::Result<script::Value> setProperty(const Target& target, const std::string& term,
+        const script::Value& value) override;
+    script::Value objectValue(const Target& target) const override;
 
     VirtualPlayer m_player;
 };

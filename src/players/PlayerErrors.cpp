@@ -64,4 +64,96 @@ std::optional<double> number(const Value& v)
     return std::nullopt;
 }
 
+const script::Dictionary& playerDictionary()
+{
+    static const script::Dictionary dict{
+        {"name", "player state", "player position", "current track", "current playlist", "artist", "album",
+            "track number", "track count", "duration", "rating", "index", "shuffle", "song repeat"},
+        {"track", "playlist"},
+        {"play", "pause", "playpause", "stop", "next track", "previous track", "quit", "launch", "activate"},
+        {"playing", "paused", "stopped", "off", "one", "all"},
+    };
+    return dict;
+}
+
+const char* stateName(PlayerState state)
+{
+    switch (state) {
+    case PlayerState::Playing: return "playing";
+    case PlayerState::Paused: return "paused";
+    case PlayerState::Stopped: return "stopped";
+    }
+    return "stopped";
+}
+
+const char* repeatName(SongRepeat repeat)
+{
+    switch (repeat) {
+    case SongRepeat::Off: return "off";
+    case SongRepeat::One: return "one";
+    case SongRepeat::All: return "all";
+    }
+    return "off";
+}
+
+std::optional<SongRepeat> repeatFrom(const Value& v)
+{
+    const std::string name = v.type() == Value::Type::Constant ? v.asConstant().name : "";
+    if (name == "off")
+        return SongRepeat::Off;
+    if (name == "one")
+        return SongRepeat::One;
+    if (name == "all")
+        return SongRepeat::All;
+    return std::nullopt;
+}
+
+std::optional<std::size_t> elementPlace(std::int64_t index, std::size_t count)
+{
+    const std::int64_t n = std::int64_t(count);
+    const std::int64_t place = index < 0 ? n + 1 + index : index;
+    if (place < 1 || place > n)
+        return std::nullopt;
+    return std::size_t(place);
+}
+
+std::optional<Value> playlistProperty(const std::string& term, bool shuffle, SongRepeat repeat, const std::string& name)
+{
+    if (term == "shuffle")
+        return Value::boolean(shuffle);
+    if (term == "song repeat")
+        return Value::constant(repeatName(repeat));
+    if (term == "name")
+        return Value::text(name);
+    if (term == "index")
+        return Value::integer(1);
+    return std::nullopt;
+}
+
+std::optional<Value> trackProperty(const TrackFields& track, const std::string& term)
+{
+    if (term == "name")
+        return Value::text(std::string(track.name));
+    if (term == "artist")
+        return Value::text(std::string(track.artist));
+    if (term == "album")
+        return Value::text(std::string(track.album));
+    if (term == "track number")
+        return Value::integer(track.trackNumber);
+    if (term == "track count")
+        return Value::integer(track.trackCount);
+    if (term == "duration")
+        return Value::real(track.duration);
+    return std::nullopt;
+}
+
+bool isPlaylistStep(const Reference& ref, const std::string& playlistName)
+{
+    if (ref.term != "playlist")
+        return false;
+    if (ref.kind == Reference::Kind::ElementByIndex)
+        return ref.index == 1 || ref.index == -1;
+    return ref.kind == Reference::Kind::ElementByName && ref.name == playlistName;
+}
+
 } // namespace players::objects

@@ -1,6 +1,7 @@
 #include "players/SystemEvents.h"
 
 #include "kit/Workspace.h"
+#include "players/PlayerErrors.h"
 
 namespace players {
 
@@ -19,17 +20,7 @@ bool isProcessClass(const std::string& term)
 
 Error cantGet(const script::ObjectSpecifier& object)
 {
-    std::string text;
-    for (auto it = object.path.rbegin(); it != object.path.rend(); ++it) {
-        if (!text.empty())
-            text += " of ";
-        text += it->term;
-        if (it->kind == Reference::Kind::ElementByIndex)
-            text += " " + std::to_string(it->index);
-        else if (it->kind == Reference::Kind::ElementByName)
-            text += " \"" + it->name + "\"";
-    }
-    return Error{errc::CantGet, "Can't get " + text + "."};
+    return objects::cantGet(object.path, object.path.size());
 }
 
 } // namespace
@@ -53,12 +44,12 @@ std::optional<std::string> SystemEvents::process(const Reference& ref) const
         }
         return std::nullopt;
     }
-    const std::int64_t n = std::int64_t(apps.size());
-    const std::int64_t index = ref.index < 0 ? n + 1 + ref.index : ref.index;
-    if (index < 1 || index > n)
+    const std::optional<std::size_t> place = objects::elementPlace(ref.index, apps.size());
+    if (!place)
         return std::nullopt;
-    auto it = apps[std::size_t(index - 1)].find("NSApplicationName");
-    if (it == apps[std::size_t(index - 1)].end())
+    const auto& info = apps[*place - 1];
+    auto it = info.find("NSApplicationName");
+    if (it == info.end())
         return std::nullopt;
     return it->second;
 }

@@ -14,7 +14,7 @@ class SystemEvents : public script::ScriptableApplication {
 public:
     std::string name() const override { return "System Events"; }
     const script::Dictionary& dictionary() const override;
-    bool isRunning() const override { return true; }
+    bool isRunning() override { return true; }
     void launch() override {}
 
     script::Result<script::Value> get(const script::ObjectSpecifier& object) override;

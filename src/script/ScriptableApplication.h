@@ -20,7 +20,8 @@ public:
     // Available whether or not the application runs, as terminology is.
     virtual const Dictionary& dictionary() const = 0;
 
-    virtual bool isRunning() const = 0;
+    // Not const: a real player may have to ask (and remember the answer).
+    virtual bool isRunning() = 0;
     // Starts the application. The engine calls it before sending any event
     // to an application that is not running.
     virtual void launch() = 0;

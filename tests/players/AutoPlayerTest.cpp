@@ -33,7 +33,7 @@ public:
         static const script::Dictionary d{{"name"}, {}, {}, {}};
         return d;
     }
-    bool isRunning() const override { return true; }
+    bool isRunning() override { return true; }
     void launch() override {}
     std::string launchProblem() const override { return "nothing starts " + m_identity; }
     using Player::beginPoll;

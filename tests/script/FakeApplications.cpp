@@ -235,7 +235,7 @@ Result<bool> SystemEvents::exists(const ObjectSpecifier& object)
     const Reference& first = object.path.front();
     if ((first.term != "process" && first.term != "application process") || first.kind != Reference::Kind::ElementByName)
         return cantGet(object);
-    const script::ScriptableApplication* app = m_apps.find(first.name);
+    script::ScriptableApplication* app = m_apps.find(first.name);
     return app && app->isRunning();
 }
 

@@ -26,7 +26,7 @@ public:
 
     std::string name() const override { return "iTunes"; }
     const script::Dictionary& dictionary() const override { return m_dictionary; }
-    bool isRunning() const override { return running; }
+    bool isRunning() override { return running; }
     void launch() override;
     std::string launchProblem() const override { return launchFailure; }
 
@@ -73,7 +73,7 @@ public:
 
     std::string name() const override { return "System Events"; }
     const script::Dictionary& dictionary() const override { return m_dictionary; }
-    bool isRunning() const override { return true; }
+    bool isRunning() override { return true; }
     void launch() override {}
 
     script::Result<script::Value> get(const script::ObjectSpecifier& object) override;

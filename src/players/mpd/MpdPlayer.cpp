@@ -41,6 +41,16 @@ std::int64_t ratingFromSticker(const std::vector<MpdPair>& lines)
     return 0;
 }
 
+PlayerState playerState(MpdStatus::State state)
+{
+    switch (state) {
+    case MpdStatus::State::Playing: return PlayerState::Playing;
+    case MpdStatus::State::Paused: return PlayerState::Paused;
+    case MpdStatus::State::Stopped: return PlayerState::Stopped;
+    }
+    return PlayerState::Stopped;
+}
+
 std::string positionText(std::int64_t position)
 {
     return std::to_string(position);
@@ -62,23 +72,11 @@ MpdPlayer::MpdPlayer(std::string scriptName, MpdAddress address, unsigned timeou
 {
 }
 
-const script::Dictionary& MpdPlayer::dictionary() const
-{
-    static const script::Dictionary dict{
-        {"name", "player state", "player position", "current track", "current playlist", "artist", "album",
-            "track number", "track count", "duration", "rating", "index", "shuffle", "song repeat"},
-        {"track", "playlist"},
-        {"play", "pause", "playpause", "stop", "next track", "previous track", "quit", "launch", "activate"},
-        {"playing", "paused", "stopped", "off", "one", "all"},
-    };
-    return dict;
-}
-
-bool MpdPlayer::isRunning() const
+bool MpdPlayer::isRunning()
 {
     // Whether it runs is a question for the server; the answer is part of
     // the poll's snapshot.
-    return const_cast<MpdPlayer*>(this)->refresh();
+    return refresh();
 }
 
 void MpdPlayer::launch()
@@ -130,7 +128,7 @@ Error MpdPlayer::failure(Outcome outcome, const std::string& message, int number
     case Outcome::TimedOut:
         return Error{errc::Timeout, displayName() + " did not answer in time."};
     case Outcome::Dropped:
-        return Error{errc::AppNotRunning, m_name + " isn't running."};
+        return notRunning();
     case Outcome::Denied:
         return Error{errc::AppNotRunning, m_refusal.empty() ? displayName() + " refused the password." : m_refusal + "."};
     case Outcome::Refused:
@@ -138,6 +136,13 @@ Error MpdPlayer::failure(Outcome outcome, const std::string& message, int number
         break;
     }
     return Error{number, displayName() + ": " + message};
+}
+
+std::optional<Error> MpdPlayer::unavailable(int number)
+{
+    if (refresh())
+        return std::nullopt;
+    return unread(number);
 }
 
 Error MpdPlayer::unread(int number) const
@@ -267,6 +272,8 @@ MpdPlayer::Rating MpdPlayer::rating(const MpdSong& s)
 Result<MpdPlayer::Target> MpdPlayer::step(const Target& from, const Reference& ref)
 {
     using Kind = Target::Kind;
+    if (from.kind == Kind::Application && isPlaylistStep(ref, kQueueName))
+        return Target{Kind::Playlist, -1};
     switch (ref.kind) {
     case Reference::Kind::Property:
         if (from.kind == Kind::Application && ref.term == "current playlist")
@@ -275,18 +282,12 @@ Result<MpdPlayer::Target> MpdPlayer::step(const Target& from, const Reference& r
             return Target{Kind::Track, m_status.songPosition};
         break;
     case Reference::Kind::ElementByIndex:
-        if (ref.term == "playlist" && from.kind == Kind::Application && (ref.index == 1 || ref.index == -1))
-            return Target{Kind::Playlist, -1};
         if (ref.term == "track" && from.kind != Kind::Track) {
-            const std::int64_t n = m_status.queueLength;
-            const std::int64_t index = ref.index < 0 ? n + 1 + ref.index : ref.index;
-            if (index >= 1 && index <= n)
-                return Target{Kind::Track, index - 1};
+            if (const auto place = elementPlace(ref.index, m_status.queueLength))
+                return Target{Kind::Track, std::int64_t(*place) - 1};
         }
         break;
     case Reference::Kind::ElementByName:
-        if (ref.term == "playlist" && from.kind == Kind::Application && ref.name == kQueueName)
-            return Target{Kind::Playlist, -1};
         if (ref.term == "track" && from.kind != Kind::Track) {
             std::optional<std::int64_t> position;
             MpdAnswer answer;
@@ -302,48 +303,24 @@ Result<MpdPlayer::Target> MpdPlayer::step(const Target& from, const Reference& r
         }
         break;
     }
-    return Error{errc::CantGet, {}};
-}
-
-Result<MpdPlayer::Target> MpdPlayer::resolve(const std::vector<Reference>& path, std::size_t steps)
-{
-    Target target;
-    for (std::size_t i = 0; i < steps; ++i) {
-        if (!isObjectStep(path[i]))
-            return cantGet(path, i + 1);
-        Result<Target> next = step(target, path[i]);
-        if (!next)
-            return next.error().message.empty() ? cantGet(path, i + 1) : next.error();
-        target = next.value();
-    }
-    return target;
+    return nothing(errc::CantGet);
 }
 
 Result<Value> MpdPlayer::property(const Target& target, const std::string& term)
 {
     switch (target.kind) {
     case Target::Kind::Application:
-        if (term == "player state") {
-            switch (m_status.state) {
-            case MpdStatus::State::Playing: return Value::constant("playing");
-            case MpdStatus::State::Paused: return Value::constant("paused");
-            case MpdStatus::State::Stopped: return Value::constant("stopped");
-            }
-        }
+        if (term == "player state")
+            return Value::constant(stateName(playerState(m_status.state)));
         if (term == "player position")
             return Value::real(m_status.elapsed);
         if (term == "name")
             return Value::text(m_name);
         break;
     case Target::Kind::Playlist:
-        if (term == "shuffle")
-            return Value::boolean(m_status.random);
-        if (term == "song repeat")
-            return Value::constant(!m_status.repeat ? "off" : m_status.single ? "one" : "all");
-        if (term == "name")
-            return Value::text(kQueueName);
-        if (term == "index")
-            return Value::integer(1);
+        if (auto value = playlistProperty(term, m_status.random,
+                !m_status.repeat ? SongRepeat::Off : m_status.single ? SongRepeat::One : SongRepeat::All, kQueueName))
+            return *value;
         break;
     case Target::Kind::Track: {
         if (term == "index")
@@ -352,18 +329,9 @@ Result<Value> MpdPlayer::property(const Target& target, const std::string& term)
         if (!found)
             return found.error();
         const MpdSong& s = found.value();
-        if (term == "name")
-            return Value::text(s.name());
-        if (term == "artist")
-            return Value::text(s.artist);
-        if (term == "album")
-            return Value::text(s.album);
-        if (term == "track number")
-            return Value::integer(MpdSong::trackNumbers(s.track).first);
-        if (term == "track count")
-            return Value::integer(MpdSong::trackNumbers(s.track).second);
-        if (term == "duration")
-            return Value::real(s.duration);
+        const auto [number, count] = MpdSong::trackNumbers(s.track);
+        if (auto value = trackProperty({s.name(), s.artist, s.album, number, count, s.duration}, term))
+            return *value;
         if (term == "rating") {
             Rating r = rating(s);
             if (!r)
@@ -373,39 +341,14 @@ Result<Value> MpdPlayer::property(const Target& target, const std::string& term)
         break;
     }
     }
-    return Error{errc::CantGet, {}};
+    return nothing(errc::CantGet);
 }
 
 Value MpdPlayer::objectValue(const Target& target) const
 {
-    ObjectSpecifier object{m_name, {}};
-    if (target.kind != Target::Kind::Application)
-        object.path.push_back({Reference::Kind::ElementByIndex, "playlist", 1, {}});
     if (target.kind == Target::Kind::Track)
-        object.path.push_back({Reference::Kind::ElementByIndex, "track", target.position + 1, {}});
-    return Value::object(std::move(object));
-}
-
-Result<Value> MpdPlayer::get(const ObjectSpecifier& object)
-{
-    if (!refresh())
-        return unread(errc::CantGet);
-    const auto& path = object.path;
-    if (path.empty())
-        return objectValue(Target{});
-    if (isObjectStep(path.back())) {
-        Result<Target> target = resolve(path, path.size());
-        if (!target)
-            return target.error();
-        return objectValue(target.value());
-    }
-    Result<Target> target = resolve(path, path.size() - 1);
-    if (!target)
-        return target.error();
-    Result<Value> value = property(target.value(), path.back().term);
-    if (!value)
-        return value.error().message.empty() ? cantGet(path, path.size()) : value.error();
-    return value;
+        return modelObject(true, target.position + 1);
+    return modelObject(target.kind == Target::Kind::Playlist);
 }
 
 Result<Value> MpdPlayer::simple(const std::vector<std::string>& commands, int errorNumber)
@@ -418,19 +361,8 @@ Result<Value> MpdPlayer::simple(const std::vector<std::string>& commands, int er
     return failure(outcome, answer.message, errorNumber);
 }
 
-Result<Value> MpdPlayer::set(const ObjectSpecifier& object, const Value& value)
+Result<Value> MpdPlayer::setProperty(const Target& target, const std::string& term, const Value& value)
 {
-    if (!refresh())
-        return unread(errc::CantSet);
-    const auto& path = object.path;
-    if (path.empty() || isObjectStep(path.back()))
-        return cantSet(path);
-    Result<Target> resolved = resolve(path, path.size() - 1);
-    if (!resolved)
-        return resolved.error();
-    const Target target = resolved.value();
-    const std::string& term = path.back().term;
-
     switch (target.kind) {
     case Target::Kind::Application:
         if (term == "player position") {
@@ -438,7 +370,7 @@ Result<Value> MpdPlayer::set(const ObjectSpecifier& object, const Value& value)
             if (!seconds)
                 return cantMake(value, "real");
             if (m_status.songPosition < 0)
-                return cantSet(path);
+                return nothing(errc::CantSet);
             return simple({"seekcur " + secondsText(std::max(0.0, *seconds))}, errc::CantSet);
         }
         break;
@@ -449,13 +381,14 @@ Result<Value> MpdPlayer::set(const ObjectSpecifier& object, const Value& value)
             return simple({value.asBoolean() ? "random 1" : "random 0"}, errc::CantSet);
         }
         if (term == "song repeat") {
-            const std::string name = value.type() == Value::Type::Constant ? value.asConstant().name : "";
-            if (name != "off" && name != "one" && name != "all")
+            const std::optional<SongRepeat> repeat = repeatFrom(value);
+            if (!repeat)
                 return cantMake(value, "song repeat");
             // Both modes in one command list; "off" clears single too, since
             // single without repeat makes MPD stop after the current song.
-            return simple({name == "off" ? "repeat 0" : "repeat 1", name == "one" ? "single 1" : "single 0"},
-                          errc::CantSet);
+            return simple({*repeat == SongRepeat::Off ? "repeat 0" : "repeat 1",
+                              *repeat == SongRepeat::One ? "single 1" : "single 0"},
+                errc::CantSet);
         }
         break;
     case Target::Kind::Track:
@@ -473,20 +406,7 @@ Result<Value> MpdPlayer::set(const ObjectSpecifier& object, const Value& value)
         }
         break;
     }
-    return cantSet(path);
-}
-
-Result<bool> MpdPlayer::exists(const ObjectSpecifier& object)
-{
-    if (!refresh())
-        return unread(errc::CantGet);
-    const auto& path = object.path;
-    if (path.empty())
-        return true;
-    if (isObjectStep(path.back()))
-        return bool(resolve(path, path.size()));
-    Result<Target> target = resolve(path, path.size() - 1);
-    return target && bool(property(target.value(), path.back().term));
+    return nothing(errc::CantSet);
 }
 
 Result<Value> MpdPlayer::command(const std::string& term, const std::optional<ObjectSpecifier>& directObject)
@@ -522,7 +442,7 @@ Result<Value> MpdPlayer::command(const std::string& term, const std::optional<Ob
         return simple({"next"}, errc::CantSet);
     if (term == "previous track")
         return simple({"previous"}, errc::CantSet);
-    return Error{errc::DoesNotUnderstand, m_name + " doesn't understand the \"" + term + "\" message."};
+    return doesNotUnderstand(term);
 }
 
 } // namespace players

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "players/Player.h"
+#include "players/TrackPlayer.h"
 #include "players/mpd/MpdConnection.h"
 #include "players/mpd/MpdLauncher.h"
 #include "players/mpd/MpdSong.h"
@@ -12,6 +12,14 @@
 #include <string>
 
 namespace players {
+
+// An object of an MPD server's model: the application, the queue or a song
+// in it.
+struct MpdTarget {
+    enum class Kind { Application, Playlist, Track };
+    Kind kind = Kind::Application;
+    std::int64_t position = -1; // 0-based queue position, for Kind::Track
+};
 
 // An MPD server as the scripts' player. Its object model is the built-in
 // player's: the application (player state, player position, current track,
@@ -36,16 +44,15 @@ namespace players {
 // `systemctl --user start mpd` where such a unit exists, else `mpd` with
 // the user's configuration; only for a server on this machine. When it
 // cannot, launchProblem() says why.
-class MpdPlayer : public Player {
+class MpdPlayer : public TrackPlayer<MpdTarget> {
 public:
     MpdPlayer(std::string scriptName, MpdAddress address,
               unsigned timeoutMs = MpdConnection::kDefaultTimeoutMs);
 
     std::string name() const override { return m_name; }
     std::string displayName() const override { return "MPD"; }
-    const script::Dictionary& dictionary() const override;
     // Asks the server (once per poll).
-    bool isRunning() const override;
+    bool isRunning() override;
     // The engine's launch before an event: only tries to reach the server
     // again, so a server that went away mid-poll is not restarted by a
     // script.
@@ -61,9 +68,6 @@ public:
     // Replaces the name service that finds the server's host (tests).
     void setResolver(MpdConnection::Resolver resolver) { m_connection.setResolver(std::move(resolver)); }
 
-    script::Result<script::Value> get(const script::ObjectSpecifier& object) override;
-    script::Result<script::Value> set(const script::ObjectSpecifier& object, const script::Value& value) override;
-    script::Result<bool> exists(const script::ObjectSpecifier& object) override;
     script::Result<script::Value> command(const std::string& term,
         const std::optional<script::ObjectSpecifier>& directObject) override;
 
@@ -71,11 +75,7 @@ public:
     long roundTrips() const { return m_connection.roundTrips(); }
 
 private:
-    struct Target {
-        enum class Kind { Application, Playlist, Track };
-        Kind kind = Kind::Application;
-        std::int64_t position = -1; // 0-based queue position, for Kind::Track
-    };
+    using Target = MpdTarget;
     // Rating of one song: its value, or the error to report.
     using Rating = script::Result<std::int64_t>;
 
@@ -86,12 +86,15 @@ private:
     // Commands that answer only OK (a command list when more than one).
     script::Result<script::Value> simple(const std::vector<std::string>& commands, int errorNumber);
 
-    script::Result<Target> resolve(const std::vector<script::Reference>& path, std::size_t steps);
-    script::Result<Target> step(const Target& from, const script::Reference& ref);
+    // The snapshot of this poll, or why it cannot be read.
+    std::optional<script::Error> unavailable(int number) override;
+    script::Result<Target> step(const Target& from, const script::Reference& ref) override;
     script::Result<MpdSong> song(std::int64_t position);
     Rating rating(const MpdSong& song);
-    script::Result<script::Value> property(const Target& target, const std::string& term);
-    script::Value objectValue(const Target& target) const;
+    script::Result<script::Value> property(const Target& target, const std::string& term) override;
+    script::Result<script::Value> setProperty(const Target& target, const std::string& term,
+        const script::Value& value) override;
+    script::Value objectValue(const Target& target) const override;
     void invalidate() { m_fresh = false; }
 
     std::string m_name;

@@ -21,22 +21,39 @@ using namespace objects;
 
 namespace {
 
-const char* stateName(const QString& status)
+// NAME of "mpris:NAME" as a bus name: a full one as it is, else the
+// player's name under the MPRIS prefix.
+std::string fullBusName(const std::string& name)
 {
-    if (status == QLatin1String("Playing"))
-        return "playing";
-    if (status == QLatin1String("Paused"))
-        return "paused";
-    return "stopped";
+    return name.rfind(kMprisPrefix, 0) == 0 ? name : kMprisPrefix + name;
 }
 
-const char* repeatName(const QString& loopStatus)
+PlayerState playerState(const QString& status)
+{
+    if (status == QLatin1String("Playing"))
+        return PlayerState::Playing;
+    if (status == QLatin1String("Paused"))
+        return PlayerState::Paused;
+    return PlayerState::Stopped;
+}
+
+SongRepeat songRepeat(const QString& loopStatus)
 {
     if (loopStatus == QLatin1String("Track"))
-        return "one";
+        return SongRepeat::One;
     if (loopStatus == QLatin1String("Playlist"))
-        return "all";
-    return "off";
+        return SongRepeat::All;
+    return SongRepeat::Off;
+}
+
+QString loopStatus(SongRepeat repeat)
+{
+    switch (repeat) {
+    case SongRepeat::One: return QStringLiteral("Track");
+    case SongRepeat::All: return QStringLiteral("Playlist");
+    case SongRepeat::Off: break;
+    }
+    return QStringLiteral("None");
 }
 
 } // namespace
@@ -61,12 +78,12 @@ std::variant<std::unique_ptr<MprisPlayer>, std::string> MprisPlayer::choose(
     }
     if (auto problem = checkName(name))
         return *problem;
-    return std::make_unique<MprisPlayer>(scriptName, name.rfind(kMprisPrefix, 0) == 0 ? name : kMprisPrefix + name);
+    return std::make_unique<MprisPlayer>(scriptName, fullBusName(name));
 }
 
 std::optional<std::string> MprisPlayer::checkName(const std::string& name)
 {
-    const std::string busName = name.rfind(kMprisPrefix, 0) == 0 ? name : kMprisPrefix + name;
+    const std::string busName = fullBusName(name);
     // A bus name: dot-separated elements of letters, digits, '_' and '-',
     // none empty nor starting with a digit, 255 bytes at most.
     bool valid = busName.size() <= 255 && busName.back() != '.';
@@ -109,19 +126,7 @@ std::uint64_t MprisPlayer::busCalls() const
     return m_link->calls();
 }
 
-const script::Dictionary& MprisPlayer::dictionary() const
-{
-    static const script::Dictionary dict{
-        {"name", "player state", "player position", "current track", "current playlist", "artist", "album",
-            "track number", "track count", "duration", "rating", "index", "shuffle", "song repeat"},
-        {"track", "playlist"},
-        {"play", "pause", "playpause", "stop", "next track", "previous track", "quit", "launch", "activate"},
-        {"playing", "paused", "stopped", "off", "one", "all"},
-    };
-    return dict;
-}
-
-bool MprisPlayer::isRunning() const
+bool MprisPlayer::isRunning()
 {
     return m_link->hasOwner();
 }
@@ -131,19 +136,13 @@ void MprisPlayer::launch()
     m_link->activate(m_launchProblem);
 }
 
-Error MprisPlayer::notRunning() const
-{
-    return Error{errc::AppNotRunning, name() + " isn't running."};
-}
-
-Result<MprisPlayer::Target> MprisPlayer::step(const Target& from, const std::vector<Reference>& path, std::size_t at)
+Result<MprisPlayer::Target> MprisPlayer::step(const Target& from, const Reference& ref)
 {
     using Kind = Target::Kind;
-    const Reference& ref = path[at];
     const bool fromListHolder = from.kind == Kind::Application || from.kind == Kind::Playlist;
     if (ref.kind == Reference::Kind::Property) {
         if (from.kind != Kind::Application)
-            return cantGet(path, at + 1);
+            return nothing(errc::CantGet);
         if (ref.term == "current playlist")
             return Target{Kind::Playlist, 0, {}};
         if (ref.term == "current track") {
@@ -153,25 +152,17 @@ Result<MprisPlayer::Target> MprisPlayer::step(const Target& from, const std::vec
             if (current.present)
                 return Target{Kind::CurrentTrack, 0, std::move(current)};
         }
-        return cantGet(path, at + 1);
+        return nothing(errc::CantGet);
     }
-    if (ref.term == "playlist" && from.kind == Kind::Application) {
-        if ((ref.kind == Reference::Kind::ElementByIndex && (ref.index == 1 || ref.index == -1))
-            || (ref.kind == Reference::Kind::ElementByName && ref.name == displayName()))
-            return Target{Kind::Playlist, 0, {}};
-        return cantGet(path, at + 1);
-    }
+    if (from.kind == Kind::Application && isPlaylistStep(ref, displayName()))
+        return Target{Kind::Playlist, 0, {}};
     if (ref.term != "track" || !fromListHolder)
-        return cantGet(path, at + 1);
+        return nothing(errc::CantGet);
     if (auto error = m_link->loadTrackList())
-        return error->number == errc::CantGet ? cantGet(path, at + 1) : *error;
+        return error->number == errc::CantGet ? nothing(errc::CantGet) : *error;
     std::optional<std::size_t> place;
     if (ref.kind == Reference::Kind::ElementByIndex) {
-        // Negative indices count from the end: track -1 is the last.
-        const std::int64_t n = std::int64_t(m_link->trackCount());
-        const std::int64_t index = ref.index < 0 ? n + 1 + ref.index : ref.index;
-        if (index >= 1 && index <= n)
-            place = std::size_t(index);
+        place = elementPlace(ref.index, m_link->trackCount());
     } else {
         Result<std::optional<std::size_t>> named = m_link->placeOfName(ref.name);
         if (!named)
@@ -179,28 +170,29 @@ Result<MprisPlayer::Target> MprisPlayer::step(const Target& from, const std::vec
         place = named.value();
     }
     if (!place)
-        return cantGet(path, at + 1);
+        return nothing(errc::CantGet);
     Result<MprisTrack> track = m_link->listedTrack(*place);
     if (!track)
-        return track.error().number == errc::CantGet ? cantGet(path, at + 1) : track.error();
+        return track.error().number == errc::CantGet ? nothing(errc::CantGet) : track.error();
     return Target{Kind::ListedTrack, *place, std::move(track.value())};
 }
 
-Result<MprisPlayer::Target> MprisPlayer::resolve(const std::vector<Reference>& path, std::size_t steps)
+bool MprisPlayer::decidesExistence(const Error& error) const
 {
-    Target target;
-    for (std::size_t i = 0; i < steps; ++i) {
-        if (!isObjectStep(path[i]))
-            return cantGet(path, i + 1);
-        Result<Target> next = step(target, path, i);
-        if (!next)
-            return next.error();
-        target = next.value();
-    }
-    return target;
+    return error.number == errc::Timeout || error.number == errc::AppNotRunning;
 }
 
 Result<Value> MprisPlayer::property(const Target& target, const std::string& term)
+{
+    // A property the player cannot give (no track list, say) is one the
+    // script cannot get, worded for the path it asked about.
+    Result<Value> value = read(target, term);
+    if (!value && value.error().number == errc::CantGet)
+        return nothing(errc::CantGet);
+    return value;
+}
+
+Result<Value> MprisPlayer::read(const Target& target, const std::string& term)
 {
     if (auto error = m_link->load())
         return *error;
@@ -208,7 +200,7 @@ Result<Value> MprisPlayer::property(const Target& target, const std::string& ter
     switch (target.kind) {
     case Target::Kind::Application:
         if (term == "player state")
-            return Value::constant(stateName(player.value("PlaybackStatus").toString()));
+            return Value::constant(stateName(playerState(player.value("PlaybackStatus").toString())));
         if (term == "player position") {
             Result<double> seconds = m_link->position();
             if (!seconds)
@@ -220,14 +212,9 @@ Result<Value> MprisPlayer::property(const Target& target, const std::string& ter
         break;
     case Target::Kind::Playlist:
         // A player without these properties neither shuffles nor repeats.
-        if (term == "shuffle")
-            return Value::boolean(player.value("Shuffle").toBool());
-        if (term == "song repeat")
-            return Value::constant(repeatName(player.value("LoopStatus").toString()));
-        if (term == "name")
-            return Value::text(displayName());
-        if (term == "index")
-            return Value::integer(1);
+        if (auto value = playlistProperty(term, player.value("Shuffle").toBool(),
+                songRepeat(player.value("LoopStatus").toString()), displayName()))
+            return *value;
         break;
     case Target::Kind::CurrentTrack:
     case Target::Kind::ListedTrack: {
@@ -239,18 +226,9 @@ Result<Value> MprisPlayer::property(const Target& target, const std::string& ter
             break;
         }
         const MprisTrack& t = target.track;
-        if (term == "name")
-            return Value::text(t.name);
-        if (term == "artist")
-            return Value::text(t.artist);
-        if (term == "album")
-            return Value::text(t.album);
-        if (term == "track number")
-            return Value::integer(t.trackNumber);
-        if (term == "track count")
-            return Value::integer(0);
-        if (term == "duration")
-            return Value::real(t.duration);
+        // MPRIS has no track count.
+        if (auto value = trackProperty({t.name, t.artist, t.album, t.trackNumber, 0, t.duration}, term))
+            return *value;
         if (term == "rating")
             return Value::integer(t.rating);
         if (term == "index")
@@ -258,77 +236,38 @@ Result<Value> MprisPlayer::property(const Target& target, const std::string& ter
         break;
     }
     }
-    return Error{errc::CantGet, {}};
+    return nothing(errc::CantGet);
 }
 
 Value MprisPlayer::objectValue(const Target& target) const
 {
-    ObjectSpecifier object{name(), {}};
-    if (target.kind == Target::Kind::CurrentTrack) {
-        object.path.push_back({Reference::Kind::Property, "current track", 0, {}});
-        return Value::object(std::move(object));
-    }
-    if (target.kind != Target::Kind::Application)
-        object.path.push_back({Reference::Kind::ElementByIndex, "playlist", 1, {}});
+    if (target.kind == Target::Kind::CurrentTrack)
+        return Value::object({name(), {{Reference::Kind::Property, "current track", 0, {}}}});
     if (target.kind == Target::Kind::ListedTrack)
-        object.path.push_back({Reference::Kind::ElementByIndex, "track", std::int64_t(target.place), {}});
-    return Value::object(std::move(object));
+        return modelObject(true, std::int64_t(target.place));
+    return modelObject(target.kind == Target::Kind::Playlist);
 }
 
-Result<Value> MprisPlayer::get(const ObjectSpecifier& object)
+Result<Value> MprisPlayer::setProperty(const Target& target, const std::string& term, const Value& value)
 {
-    if (!isRunning())
-        return notRunning();
-    const auto& path = object.path;
-    if (path.empty())
-        return objectValue(Target{});
-    if (isObjectStep(path.back())) {
-        Result<Target> target = resolve(path, path.size());
-        if (!target)
-            return target.error();
-        return objectValue(target.value());
-    }
-    Result<Target> target = resolve(path, path.size() - 1);
-    if (!target)
-        return target.error();
-    Result<Value> value = property(target.value(), path.back().term);
-    if (!value)
-        return value.error().message.empty() || value.error().number == errc::CantGet ? cantGet(path, path.size())
-                                                                                     : value.error();
-    return value;
-}
-
-Result<Value> MprisPlayer::set(const ObjectSpecifier& object, const Value& value)
-{
-    if (!isRunning())
-        return notRunning();
-    const auto& path = object.path;
-    if (path.empty() || isObjectStep(path.back()))
-        return cantSet(path);
-    Result<Target> resolved = resolve(path, path.size() - 1);
-    if (!resolved)
-        return resolved.error();
-    const Target& target = resolved.value();
-    const std::string& term = path.back().term;
     auto done = [&](std::optional<Error> error) -> Result<Value> {
         if (!error)
             return Value();
-        return error->number == errc::CantSet ? cantSet(path) : *error;
+        return error->number == errc::CantSet ? nothing(errc::CantSet) : *error;
     };
 
     switch (target.kind) {
     case Target::Kind::Application:
         if (term == "player position") {
-            if (value.type() != Value::Type::Integer && value.type() != Value::Type::Real)
+            const std::optional<double> number = objects::number(value);
+            if (!number)
                 return cantMake(value, "real");
-            const double seconds = value.type() == Value::Type::Integer ? double(value.asInteger()) : value.asReal();
-            if (!std::isfinite(seconds))
-                return cantMake(value, "real");
+            const double seconds = *number;
             if (auto error = m_link->load())
                 return *error;
             const MprisTrack current = m_link->current();
             if (!current.present || current.trackId.empty())
-                return cantSet(path);
+                return nothing(errc::CantSet);
             const double clamped = std::clamp(seconds, 0.0, current.duration > 0 ? current.duration : seconds);
             return done(m_link->invoke(kMprisPlayerInterface, "SetPosition",
                 {QVariant::fromValue(QDBusObjectPath(QString::fromStdString(current.trackId))),
@@ -342,11 +281,10 @@ Result<Value> MprisPlayer::set(const ObjectSpecifier& object, const Value& value
             return done(m_link->setProperty(kMprisPlayerInterface, "Shuffle", value.asBoolean()));
         }
         if (term == "song repeat") {
-            const std::string repeat = value.type() == Value::Type::Constant ? value.asConstant().name : "";
-            const char* loop = repeat == "off" ? "None" : repeat == "one" ? "Track" : repeat == "all" ? "Playlist" : nullptr;
-            if (!loop)
+            const std::optional<SongRepeat> repeat = repeatFrom(value);
+            if (!repeat)
                 return cantMake(value, "song repeat");
-            return done(m_link->setProperty(kMprisPlayerInterface, "LoopStatus", QString(loop)));
+            return done(m_link->setProperty(kMprisPlayerInterface, "LoopStatus", loopStatus(*repeat)));
         }
         break;
     case Target::Kind::CurrentTrack:
@@ -356,26 +294,7 @@ Result<Value> MprisPlayer::set(const ObjectSpecifier& object, const Value& value
             return Error{errc::CantSet, displayName() + " can't set the rating of a track."};
         break;
     }
-    return cantSet(path);
-}
-
-Result<bool> MprisPlayer::exists(const ObjectSpecifier& object)
-{
-    if (!isRunning())
-        return notRunning();
-    const auto& path = object.path;
-    if (path.empty())
-        return true;
-    if (isObjectStep(path.back())) {
-        Result<Target> target = resolve(path, path.size());
-        if (!target && (target.error().number == errc::Timeout || target.error().number == errc::AppNotRunning))
-            return target.error();
-        return target.ok();
-    }
-    Result<Target> target = resolve(path, path.size() - 1);
-    if (!target)
-        return false;
-    return bool(property(target.value(), path.back().term));
+    return nothing(errc::CantSet);
 }
 
 Result<Value> MprisPlayer::command(const std::string& term, const std::optional<ObjectSpecifier>& directObject)
@@ -423,7 +342,7 @@ Result<Value> MprisPlayer::command(const std::string& term, const std::optional<
     } else if (term == "previous track") {
         method = "Previous";
     } else {
-        return Error{errc::DoesNotUnderstand, name() + " doesn't understand the \"" + term + "\" message."};
+        return doesNotUnderstand(term);
     }
     if (auto error = m_link->invoke(kMprisPlayerInterface, method))
         return *error;

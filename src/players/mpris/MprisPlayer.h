@@ -1,6 +1,6 @@
 #pragma once
 
-#include "players/Player.h"
+#include "players/TrackPlayer.h"
 #include "players/mpris/MprisTrack.h"
 
 #include <cstdint>
@@ -12,6 +12,16 @@
 namespace players {
 
 class MprisLink;
+
+// What a reference to an MPRIS player's object resolved to. A track is kept
+// as read then: the link may learn meanwhile that the player changed
+// (another owner, a new list) and drop what it knew.
+struct MprisTarget {
+    enum class Kind { Application, Playlist, CurrentTrack, ListedTrack };
+    Kind kind = Kind::Application;
+    std::size_t place = 0; // 1-based place in the TrackList, for ListedTrack
+    MprisTrack track;      // for CurrentTrack and ListedTrack
+};
 
 // A media player on the session bus (MPRIS 2.2) as the scripts' player.
 // The object model is the built-in player's:
@@ -36,7 +46,7 @@ class MprisLink;
 // "Running" means the bus name has an owner. A call that times out makes
 // the rest of the poll fail at once; a player that leaves makes the rest
 // fail as not running.
-class MprisPlayer : public Player {
+class MprisPlayer : public TrackPlayer<MprisTarget> {
 public:
     // `scriptName` is the name the scripts use ("iTunes"); `busName` the
     // player's full bus name, org.mpris.MediaPlayer2.NAME.
@@ -65,32 +75,23 @@ public:
     std::uint64_t busCalls() const;
 
     std::string name() const override { return m_scriptName; }
-    const script::Dictionary& dictionary() const override;
-    bool isRunning() const override;
+    bool isRunning() override;
     void launch() override;
 
-    script::Result<script::Value> get(const script::ObjectSpecifier& object) override;
-    script::Result<script::Value> set(const script::ObjectSpecifier& object, const script::Value& value) override;
-    script::Result<bool> exists(const script::ObjectSpecifier& object) override;
     script::Result<script::Value> command(const std::string& term,
         const std::optional<script::ObjectSpecifier>& directObject) override;
 
 private:
-    // What a reference resolved to. A track is kept as read then: the
-    // link may learn meanwhile that the player changed (another owner, a
-    // new list) and drop what it knew.
-    struct Target {
-        enum class Kind { Application, Playlist, CurrentTrack, ListedTrack };
-        Kind kind = Kind::Application;
-        std::size_t place = 0; // 1-based place in the TrackList, for ListedTrack
-        MprisTrack track;      // for CurrentTrack and ListedTrack
-    };
+    using Target = MprisTarget;
 
-    script::Result<Target> resolve(const std::vector<script::Reference>& path, std::size_t steps);
-    script::Result<Target> step(const Target& from, const std::vector<script::Reference>& path, std::size_t at);
-    script::Result<script::Value> property(const Target& target, const std::string& term);
-    script::Value objectValue(const Target& target) const;
-    script::Error notRunning() const;
+    script::Result<Target> step(const Target& from, const script::Reference& ref) override;
+    script::Result<script::Value> property(const Target& target, const std::string& term) override;
+    script::Result<script::Value> read(const Target& target, const std::string& term);
+    script::Result<script::Value> setProperty(const Target& target, const std::string& term,
+        const script::Value& value) override;
+    script::Value objectValue(const Target& target) const override;
+    // A player that did not answer in time, or left, answers no question.
+    bool decidesExistence(const script::Error& error) const override;
 
     std::string m_scriptName;
     std::unique_ptr<MprisLink> m_link;
