@@ -157,52 +157,61 @@ bool MpdPlayer::refresh()
     if (m_fresh)
         return true;
     m_refusal.clear();
+    const Guesses guesses = takeGuesses();
+    MpdAnswer answer;
+    const Outcome outcome = m_connection.request(snapshotCommands(guesses), answer);
+    if (!snapshotRead(outcome, answer))
+        return false;
+    readSnapshot(answer);
+    keepGuesses(guesses, outcome, answer);
+    m_fresh = true;
+    return true;
+}
 
-    // Ask again, in the same command list, for what the last poll needed
-    // besides the status and current song: usually still the same.
-    std::int64_t guessPosition = -1;
+MpdPlayer::Guesses MpdPlayer::takeGuesses()
+{
+    Guesses guesses;
     if (m_wantedPosition && !m_queue.count(*m_wantedPosition))
-        guessPosition = *m_wantedPosition;
-    const std::string guessUri = m_wantedRating.value_or("");
+        guesses.position = *m_wantedPosition;
+    guesses.uri = m_wantedRating.value_or("");
     m_wantedPosition.reset();
     m_wantedRating.reset();
+    return guesses;
+}
 
+std::vector<std::string> MpdPlayer::snapshotCommands(const Guesses& guesses)
+{
+    // The status and current song come first: answers kSnapshotParts.
     std::vector<std::string> commands{"status", "currentsong"};
-    if (guessPosition >= 0)
-        commands.push_back("playlistinfo " + positionText(guessPosition));
-    const std::size_t ratingIndex = commands.size();
-    if (!guessUri.empty())
-        commands.push_back(MpdConnection::command("sticker", {"get", "song", guessUri, "rating"}));
-    MpdAnswer answer;
-    const Outcome outcome = m_connection.request(commands, answer);
+    if (guesses.position >= 0)
+        commands.push_back("playlistinfo " + positionText(guesses.position));
+    if (!guesses.uri.empty())
+        commands.push_back(MpdConnection::command("sticker", {"get", "song", guesses.uri, "rating"}));
+    return commands;
+}
 
+bool MpdPlayer::snapshotRead(Outcome outcome, const MpdAnswer& answer)
+{
     if (outcome == Outcome::Denied) {
         m_refusal = displayName() + " refused the password: " + m_connection.passwordRefusal();
         return false;
     }
     if (outcome == Outcome::TimedOut || outcome == Outcome::Dropped)
         return false;
-    std::optional<Rating> guessedRating;
-    if (outcome == Outcome::Refused) {
-        // Only the guesses may fail: a position past a shrunken queue, a
-        // song without a rating, a server without stickers. A server that
-        // will not even tell its status to a client without the password
-        // is there, and turning Zintara away.
-        if (answer.at < 2) {
-            if (answer.error == MPD_SERVER_ERROR_PERMISSION)
-                m_refusal = displayName() + (m_connection.hasPassword() ? " refused the password" : " wants a password");
-            return false;
-        }
-        if (!guessUri.empty() && answer.at == ratingIndex) {
-            if (answer.error == MPD_SERVER_ERROR_NO_EXIST)
-                guessedRating = 0;
-            else
-                guessedRating = Error{errc::CantGet, displayName() + " keeps no ratings here."};
-        }
-    } else if (!guessUri.empty()) {
-        guessedRating = ratingFromSticker(answer.part(ratingIndex));
+    // Only the guesses may fail: a position past a shrunken queue, a song
+    // without a rating, a server without stickers. A server that will not
+    // even tell its status to a client without the password is there, and
+    // turning Zintara away.
+    if (outcome == Outcome::Refused && answer.at < kSnapshotParts) {
+        if (answer.error == MPD_SERVER_ERROR_PERMISSION)
+            m_refusal = displayName() + (m_connection.hasPassword() ? " refused the password" : " wants a password");
+        return false;
     }
+    return true;
+}
 
+void MpdPlayer::readSnapshot(const MpdAnswer& answer)
+{
     m_status = MpdStatus::from(answer.part(0));
     // A stopped server keeps its place in the queue but plays nothing: as
     // with the built-in player (and mpc), there is no current track then.
@@ -221,15 +230,32 @@ bool MpdPlayer::refresh()
         m_queue.clear();
         m_queueVersion = m_status.queueVersion;
     }
-    if (guessPosition >= 0 && (outcome == Outcome::Ok || answer.at > 2)) {
-        std::optional<MpdSong> guessed = MpdSong::first(answer.part(2));
-        if (guessed && guessed->position == guessPosition)
+}
+
+void MpdPlayer::keepGuesses(const Guesses& guesses, Outcome outcome, const MpdAnswer& answer)
+{
+    // The answers after the snapshot's, in the order snapshotCommands()
+    // asked; a refused one ends the list at answer.at.
+    std::size_t part = kSnapshotParts;
+    const auto answered = [&](std::size_t at) { return outcome == Outcome::Ok || answer.at > at; };
+    if (guesses.position >= 0) {
+        const std::size_t at = part++;
+        std::optional<MpdSong> guessed = answered(at) ? MpdSong::first(answer.part(at)) : std::nullopt;
+        if (guessed && guessed->position == guesses.position)
             m_queue[guessed->position] = *guessed;
     }
-    if (guessedRating && m_current && m_current->uri == guessUri)
-        m_ratings.emplace(guessUri, *guessedRating);
-    m_fresh = true;
-    return true;
+    if (guesses.uri.empty() || !m_current || m_current->uri != guesses.uri)
+        return;
+    const std::size_t at = part;
+    if (answered(at)) {
+        m_ratings.emplace(guesses.uri, ratingFromSticker(answer.part(at)));
+    } else if (answer.at == at) {
+        // No rating sticker reads as no rating; a server without stickers
+        // keeps none.
+        m_ratings.emplace(guesses.uri, answer.error == MPD_SERVER_ERROR_NO_EXIST
+                ? Rating(0)
+                : Rating(Error{errc::CantGet, displayName() + " keeps no ratings here."}));
+    }
 }
 
 Result<MpdSong> MpdPlayer::song(std::int64_t position)

@@ -79,7 +79,25 @@ private:
     // Rating of one song: its value, or the error to report.
     using Rating = script::Result<std::int64_t>;
 
+    // What a poll asks besides the status and current song: what the last
+    // poll needed next, usually still the same.
+    struct Guesses {
+        std::int64_t position = -1; // a queue entry, or none
+        std::string uri;            // the song whose rating, or ""
+    };
+    // The answers of a snapshot before the guesses': status, current song.
+    static constexpr std::size_t kSnapshotParts = 2;
+
+    // Reads this poll's snapshot unless it has: false when the server
+    // cannot be read (m_refusal says when it turns Zintara away).
     bool refresh();
+    Guesses takeGuesses();
+    static std::vector<std::string> snapshotCommands(const Guesses& guesses);
+    // Whether the server gave the snapshot; triages why not.
+    bool snapshotRead(MpdConnection::Outcome outcome, const MpdAnswer& answer);
+    void readSnapshot(const MpdAnswer& answer);
+    // Keeps what the guesses brought, where it still applies.
+    void keepGuesses(const Guesses& guesses, MpdConnection::Outcome outcome, const MpdAnswer& answer);
     script::Error failure(MpdConnection::Outcome outcome, const std::string& message, int number) const;
     // Why the snapshot could not be read, as an error of kind `number`.
     script::Error unread(int number) const;
