@@ -34,20 +34,22 @@ struct Error {
 };
 
 // A value or an error: how the engine and the applications report failure.
-template <class T>
+// A layer below the applications may fail in terms of its own (`E`), for
+// its application to put into words.
+template <class T, class E = Error>
 class Result {
 public:
     Result(T value) : m_v(std::move(value)) {}
-    Result(Error error) : m_v(std::move(error)) {}
+    Result(E error) : m_v(std::move(error)) {}
 
     bool ok() const { return m_v.index() == 0; }
     explicit operator bool() const { return ok(); }
     const T& value() const { return std::get<0>(m_v); }
     T& value() { return std::get<0>(m_v); }
-    const Error& error() const { return std::get<1>(m_v); }
+    const E& error() const { return std::get<1>(m_v); }
 
 private:
-    std::variant<T, Error> m_v;
+    std::variant<T, E> m_v;
 };
 
 } // namespace script

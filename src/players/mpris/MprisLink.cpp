@@ -14,9 +14,6 @@
 
 namespace players {
 
-using script::Error;
-namespace errc = script::errc;
-
 namespace {
 
 // An extrapolated position is read afresh after this long, so a player
@@ -44,9 +41,8 @@ QVariant firstArgument(const QDBusMessage& reply)
 
 } // namespace
 
-MprisLink::MprisLink(std::string busName, std::string subject)
+MprisLink::MprisLink(std::string busName)
     : m_busName(std::move(busName))
-    , m_subject(std::move(subject))
     , m_bus(mprisSessionBus())
 {
     const QString name = QString::fromStdString(m_busName);
@@ -128,34 +124,24 @@ void MprisLink::beginPoll(const PollBudget& budget)
         askOwner();
 }
 
-Error MprisLink::notRunning() const
-{
-    return Error{errc::AppNotRunning, m_subject + " isn't running."};
-}
-
-Error MprisLink::timedOut() const
-{
-    return Error{errc::Timeout, m_subject + " did not answer in time."};
-}
-
 QDBusMessage MprisLink::methodCall(const char* interface, const char* method) const
 {
     return QDBusMessage::createMethodCall(QString::fromStdString(m_busName), kMprisPath, interface, method);
 }
 
-std::vector<QDBusMessage> MprisLink::exchange(const std::vector<QDBusMessage>& messages, std::optional<Error>& error)
+std::vector<QDBusMessage> MprisLink::exchange(const std::vector<QDBusMessage>& messages, std::optional<MprisFault>& fault)
 {
-    error.reset();
+    fault.reset();
     // What the bus delivered is taken in before a call (load(), hasOwner()),
     // not here: a caller may hold what that would clear.
     if (m_owner.isEmpty()) {
-        error = notRunning();
+        fault = MprisFault{MprisFault::Kind::Gone, {}};
         return {};
     }
     const int timeout = mprisCallTimeout(m_budget);
     if (m_stalled || timeout <= 0) {
         m_stalled = true;
-        error = timedOut();
+        fault = MprisFault{MprisFault::Kind::Silent, {}};
         return {};
     }
     std::vector<QDBusPendingCall> pending;
@@ -184,15 +170,15 @@ std::vector<QDBusMessage> MprisLink::exchange(const std::vector<QDBusMessage>& m
         if (m_owner.isEmpty() || isGone(failure)) {
             m_owner.clear();
             m_ownerUnsure = true;
-            error = notRunning();
+            fault = MprisFault{MprisFault::Kind::Gone, {}};
         } else {
             m_stalled = true;
-            error = timedOut();
+            fault = MprisFault{MprisFault::Kind::Silent, {}};
         }
         return {};
     }
     if (!refusal.isEmpty()) {
-        error = Error{errc::CantSet, m_subject + " refused: " + refusal.toStdString()};
+        fault = MprisFault{MprisFault::Kind::Refused, refusal.toStdString()};
         return {};
     }
     return replies;
@@ -220,7 +206,7 @@ void MprisLink::applyPlayer(const QVariantMap& changed, const QStringList& inval
         m_playerStale = true;
 }
 
-std::optional<Error> MprisLink::load()
+std::optional<MprisFault> MprisLink::load()
 {
     catchUp();
     const bool askRoot = !m_rootLoaded;
@@ -232,10 +218,10 @@ std::optional<Error> MprisLink::load()
         messages.push_back(methodCall(kPropertiesInterface, "GetAll") << QString(kMprisRootInterface));
     if (askPlayer)
         messages.push_back(methodCall(kPropertiesInterface, "GetAll") << QString(kMprisPlayerInterface));
-    std::optional<Error> error;
-    const std::vector<QDBusMessage> replies = exchange(messages, error);
-    if (error)
-        return error;
+    std::optional<MprisFault> fault;
+    const std::vector<QDBusMessage> replies = exchange(messages, fault);
+    if (fault)
+        return fault;
     // Signals that came meanwhile are taken in at the next reading, in the
     // order sent, over this answer: one sent before it says what the
     // answer says, unless a later one said otherwise, so a half-known track
@@ -259,20 +245,20 @@ std::optional<Error> MprisLink::load()
     return std::nullopt;
 }
 
-std::optional<Error> MprisLink::loadTrackList()
+std::optional<MprisFault> MprisLink::loadTrackList()
 {
-    if (auto error = load())
-        return error;
+    if (auto fault = load())
+        return fault;
     if (!m_root.value("HasTrackList").toBool())
-        return Error{errc::CantGet, m_subject + " has no track list."};
+        return MprisFault{MprisFault::Kind::Missing, {}};
     if (m_tracksLoaded)
         return std::nullopt;
-    std::optional<Error> error;
+    std::optional<MprisFault> fault;
     const auto listed = exchange({methodCall(kPropertiesInterface, "Get")
                                      << QString(kMprisTrackListInterface) << QString("Tracks")},
-        error);
-    if (error)
-        return error;
+        fault);
+    if (fault)
+        return fault;
     QList<QDBusObjectPath> ids;
     const QVariant tracks = qvariant_cast<QDBusVariant>(firstArgument(listed.front())).variant();
     if (tracks.userType() == qMetaTypeId<QDBusArgument>())
@@ -298,7 +284,7 @@ std::optional<std::size_t> MprisLink::placeOf(const std::string& trackId) const
     return found == m_trackPlaces.end() ? std::nullopt : std::optional<std::size_t>(found->second);
 }
 
-std::optional<Error> MprisLink::describe(const std::vector<std::string>& ids)
+std::optional<MprisFault> MprisLink::describe(const std::vector<std::string>& ids)
 {
     QList<QDBusObjectPath> paths;
     for (const std::string& id : ids) {
@@ -309,10 +295,10 @@ std::optional<Error> MprisLink::describe(const std::vector<std::string>& ids)
         return std::nullopt;
     QDBusMessage ask = methodCall(kMprisTrackListInterface, "GetTracksMetadata");
     ask << QVariant::fromValue(paths);
-    std::optional<Error> error;
-    const auto described = exchange({ask}, error);
-    if (error)
-        return error;
+    std::optional<MprisFault> fault;
+    const auto described = exchange({ask}, fault);
+    if (fault)
+        return fault;
     const QVariant list = firstArgument(described.front());
     QList<QVariantMap> metadata;
     if (list.userType() == qMetaTypeId<QDBusArgument>())
@@ -336,27 +322,27 @@ std::optional<Error> MprisLink::describe(const std::vector<std::string>& ids)
     return std::nullopt;
 }
 
-script::Result<MprisTrack> MprisLink::listedTrack(std::size_t place)
+MprisResult<MprisTrack> MprisLink::listedTrack(std::size_t place)
 {
     if (!m_tracksLoaded || place < 1 || place > m_trackIds.size())
-        return Error{errc::CantGet, {}};
+        return MprisFault{MprisFault::Kind::Missing, {}};
     // The one after it too, in the same call: it is the next track once
     // the player moves on.
     const std::string id = m_trackIds[place - 1];
     std::vector<std::string> ids{id};
     if (place < m_trackIds.size())
         ids.push_back(m_trackIds[place]);
-    if (auto error = describe(ids))
-        return *error;
+    if (auto fault = describe(ids))
+        return *fault;
     return m_described.at(id);
 }
 
-script::Result<std::optional<std::size_t>> MprisLink::placeOfName(const std::string& name)
+MprisResult<std::optional<std::size_t>> MprisLink::placeOfName(const std::string& name)
 {
     if (!m_tracksLoaded)
-        return Error{errc::CantGet, {}};
-    if (auto error = describe(m_trackIds))
-        return *error;
+        return MprisFault{MprisFault::Kind::Missing, {}};
+    if (auto fault = describe(m_trackIds))
+        return *fault;
     for (std::size_t i = 0; i < m_trackIds.size(); ++i) {
         if (m_described.at(m_trackIds[i]).name == name)
             return std::optional<std::size_t>(i + 1);
@@ -364,20 +350,20 @@ script::Result<std::optional<std::size_t>> MprisLink::placeOfName(const std::str
     return std::optional<std::size_t>();
 }
 
-script::Result<double> MprisLink::position()
+MprisResult<double> MprisLink::position()
 {
-    if (auto error = load())
-        return *error;
+    if (auto fault = load())
+        return *fault;
     const double now = kit::Clock::current().now();
     const bool readThisPoll = m_anchorPoll == m_poll + 1;
     const bool expired = now < m_anchor.at || now - m_anchor.at > kAnchorLife;
     if (!readThisPoll && (m_anchor.stale || expired)) {
-        std::optional<Error> error;
+        std::optional<MprisFault> fault;
         const auto replies = exchange({methodCall(kPropertiesInterface, "Get")
                                           << QString(kMprisPlayerInterface) << QString("Position")},
-            error);
-        if (error)
-            return *error;
+            fault);
+        if (fault)
+            return *fault;
         const QVariant value = qvariant_cast<QDBusVariant>(firstArgument(replies.front())).variant();
         m_anchor = Anchor{double(value.toLongLong()) / 1e6, now, false};
         m_anchorPoll = m_poll + 1;
@@ -387,30 +373,28 @@ script::Result<double> MprisLink::position()
         m_current.duration);
 }
 
-std::optional<Error> MprisLink::invoke(const char* interface, const char* method, const QVariantList& arguments)
+std::optional<MprisFault> MprisLink::invoke(const char* interface, const char* method, const QVariantList& arguments)
 {
     QDBusMessage message = methodCall(interface, method);
     message.setArguments(arguments);
-    std::optional<Error> error;
-    exchange({message}, error);
-    if (error && error->number == errc::CantSet)
-        error->number = errc::DoesNotUnderstand;
+    std::optional<MprisFault> fault;
+    exchange({message}, fault);
     // The player says what changed in a signal that may come later than a
     // script's next question; read it afresh instead.
     m_playerLoaded = false;
     m_tracksLoaded = false;
     m_anchor.stale = true;
-    return error;
+    return fault;
 }
 
-std::optional<Error> MprisLink::setProperty(const char* interface, const char* property, const QVariant& value)
+std::optional<MprisFault> MprisLink::setProperty(const char* interface, const char* property, const QVariant& value)
 {
     QDBusMessage message = methodCall(kPropertiesInterface, "Set");
     message << QString(interface) << QString(property) << QVariant::fromValue(QDBusVariant(value));
-    std::optional<Error> error;
-    exchange({message}, error);
+    std::optional<MprisFault> fault;
+    exchange({message}, fault);
     m_playerLoaded = false;
-    return error;
+    return fault;
 }
 
 bool MprisLink::activate(std::string& problem)

@@ -19,6 +19,22 @@
 
 namespace players {
 
+// Why a call to the player brought no answer. The link says only what
+// happened on the bus; what that means to a script is the player's to say.
+struct MprisFault {
+    enum class Kind {
+        Gone,    // the bus name has no owner, or lost it during the call
+        Silent,  // the player did not answer in time
+        Refused, // the player answered with an error of its own
+        Missing, // the player has no such thing (no track list, no track there)
+    };
+    Kind kind;
+    std::string words; // the player's own, for Refused
+};
+
+template <class T>
+using MprisResult = script::Result<T, MprisFault>;
+
 // The line to one MPRIS player on the session bus. It knows whether the
 // bus name has an owner from NameOwnerChanged, keeps the player's
 // properties as PropertiesChanged reports them, and reads from the player
@@ -36,8 +52,7 @@ class MprisLink : public QObject {
     Q_OBJECT
 
 public:
-    // `subject` names the player in error messages ("iTunes").
-    MprisLink(std::string busName, std::string subject);
+    explicit MprisLink(std::string busName);
     ~MprisLink() override;
 
     const std::string& busName() const { return m_busName; }
@@ -48,10 +63,10 @@ public:
     void beginPoll(const PollBudget& budget);
 
     // Root and player properties, read with GetAll where not cached.
-    std::optional<script::Error> load();
-    // The TrackList's track ids, where not cached; an error without a
+    std::optional<MprisFault> load();
+    // The TrackList's track ids, where not cached; Missing without a
     // track list. A track's metadata is read only when it is asked for.
-    std::optional<script::Error> loadTrackList();
+    std::optional<MprisFault> loadTrackList();
 
     QVariantMap root() const { return m_root; }
     QVariantMap player() const { return m_player; }
@@ -63,18 +78,18 @@ public:
     std::optional<std::size_t> placeOf(const std::string& trackId) const;
     // The track at a place (1-based), its metadata read if not yet known,
     // with the following track's.
-    script::Result<MprisTrack> listedTrack(std::size_t place);
+    MprisResult<MprisTrack> listedTrack(std::size_t place);
     // The place of the first track of that name; every track's metadata is
     // read, once for the list, in one call.
-    script::Result<std::optional<std::size_t>> placeOfName(const std::string& name);
+    MprisResult<std::optional<std::size_t>> placeOfName(const std::string& name);
 
     // The play position in seconds: read at most once a poll, and in
     // between extrapolated from the last reading, Rate and Seeked.
-    script::Result<double> position();
+    MprisResult<double> position();
 
     // Calls a method of the player; state it changes is read afresh.
-    std::optional<script::Error> invoke(const char* interface, const char* method, const QVariantList& arguments = {});
-    std::optional<script::Error> setProperty(const char* interface, const char* property, const QVariant& value);
+    std::optional<MprisFault> invoke(const char* interface, const char* method, const QVariantList& arguments = {});
+    std::optional<MprisFault> setProperty(const char* interface, const char* property, const QVariant& value);
 
     // Starts the player by D-Bus activation; false, with a message a user
     // can read, when nothing is registered to start it.
@@ -112,17 +127,14 @@ private:
     void forget();
     void applyPlayer(const QVariantMap& changed, const QStringList& invalidated);
     void rememberIdentity();
-    script::Error notRunning() const;
-    script::Error timedOut() const;
     // Sends the messages at once and waits for all, within the poll's
-    // budget; on failure the replies are empty and the error says why.
-    std::vector<QDBusMessage> exchange(const std::vector<QDBusMessage>& messages, std::optional<script::Error>& error);
+    // budget; on failure the replies are empty and `fault` says why.
+    std::vector<QDBusMessage> exchange(const std::vector<QDBusMessage>& messages, std::optional<MprisFault>& fault);
     QDBusMessage methodCall(const char* interface, const char* method) const;
     // Reads the metadata of the listed tracks not yet described.
-    std::optional<script::Error> describe(const std::vector<std::string>& ids);
+    std::optional<MprisFault> describe(const std::vector<std::string>& ids);
 
     std::string m_busName;
-    std::string m_subject;
     std::string m_identity;
     QDBusConnection m_bus;
     QString m_owner;

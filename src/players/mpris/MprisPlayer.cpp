@@ -60,7 +60,7 @@ QString loopStatus(SongRepeat repeat)
 
 MprisPlayer::MprisPlayer(std::string scriptName, std::string busName)
     : m_scriptName(std::move(scriptName))
-    , m_link(std::make_unique<MprisLink>(std::move(busName), m_scriptName))
+    , m_link(std::make_unique<MprisLink>(std::move(busName)))
 {
     m_link->setChangeListener([this] { changed(); });
 }
@@ -146,8 +146,8 @@ Result<MprisPlayer::Target> MprisPlayer::step(const Target& from, const Referenc
         if (ref.term == "current playlist")
             return Target{Kind::Playlist, 0, {}};
         if (ref.term == "current track") {
-            if (auto error = m_link->load())
-                return *error;
+            if (auto fault = m_link->load())
+                return scriptError(*fault, errc::CantGet);
             MprisTrack current = m_link->current();
             if (current.present)
                 return Target{Kind::CurrentTrack, 0, std::move(current)};
@@ -158,22 +158,22 @@ Result<MprisPlayer::Target> MprisPlayer::step(const Target& from, const Referenc
         return Target{Kind::Playlist, 0, {}};
     if (ref.term != "track" || !fromListHolder)
         return nothing(errc::CantGet);
-    if (auto error = m_link->loadTrackList())
-        return error->number == errc::CantGet ? nothing(errc::CantGet) : *error;
+    if (auto fault = m_link->loadTrackList())
+        return scriptError(*fault, errc::CantGet);
     std::optional<std::size_t> place;
     if (ref.kind == Reference::Kind::ElementByIndex) {
         place = elementPlace(ref.index, m_link->trackCount());
     } else {
-        Result<std::optional<std::size_t>> named = m_link->placeOfName(ref.name);
+        MprisResult<std::optional<std::size_t>> named = m_link->placeOfName(ref.name);
         if (!named)
-            return named.error();
+            return scriptError(named.error(), errc::CantGet);
         place = named.value();
     }
     if (!place)
         return nothing(errc::CantGet);
-    Result<MprisTrack> track = m_link->listedTrack(*place);
+    MprisResult<MprisTrack> track = m_link->listedTrack(*place);
     if (!track)
-        return track.error().number == errc::CantGet ? nothing(errc::CantGet) : track.error();
+        return scriptError(track.error(), errc::CantGet);
     return Target{Kind::ListedTrack, *place, std::move(track.value())};
 }
 
@@ -182,29 +182,40 @@ bool MprisPlayer::decidesExistence(const Error& error) const
     return error.number == errc::Timeout || error.number == errc::AppNotRunning;
 }
 
-Result<Value> MprisPlayer::property(const Target& target, const std::string& term)
+Error MprisPlayer::scriptError(const MprisFault& fault, int asked) const
 {
-    // A property the player cannot give (no track list, say) is one the
-    // script cannot get, worded for the path it asked about.
-    Result<Value> value = read(target, term);
-    if (!value && value.error().number == errc::CantGet)
-        return nothing(errc::CantGet);
-    return value;
+    switch (fault.kind) {
+    case MprisFault::Kind::Gone:
+        return notRunning();
+    case MprisFault::Kind::Silent:
+        return Error{errc::Timeout, name() + " did not answer in time."};
+    case MprisFault::Kind::Missing:
+        // No track list, say: a thing the script cannot have, worded for
+        // the path it asked about.
+        return nothing(asked);
+    case MprisFault::Kind::Refused:
+        // A setting the player will not take reads as any property that
+        // cannot be set.
+        if (asked == errc::CantSet)
+            return nothing(asked);
+        break;
+    }
+    return Error{asked, name() + " refused: " + fault.words};
 }
 
-Result<Value> MprisPlayer::read(const Target& target, const std::string& term)
+Result<Value> MprisPlayer::property(const Target& target, const std::string& term)
 {
-    if (auto error = m_link->load())
-        return *error;
+    if (auto fault = m_link->load())
+        return scriptError(*fault, errc::CantGet);
     const QVariantMap player = m_link->player();
     switch (target.kind) {
     case Target::Kind::Application:
         if (term == "player state")
             return Value::constant(stateName(playerState(player.value("PlaybackStatus").toString())));
         if (term == "player position") {
-            Result<double> seconds = m_link->position();
+            MprisResult<double> seconds = m_link->position();
             if (!seconds)
-                return seconds.error();
+                return scriptError(seconds.error(), errc::CantGet);
             return Value::real(seconds.value());
         }
         if (term == "name")
@@ -219,8 +230,8 @@ Result<Value> MprisPlayer::read(const Target& target, const std::string& term)
     case Target::Kind::CurrentTrack:
     case Target::Kind::ListedTrack: {
         if (term == "index" && target.kind == Target::Kind::CurrentTrack) {
-            if (auto error = m_link->loadTrackList())
-                return *error;
+            if (auto fault = m_link->loadTrackList())
+                return scriptError(*fault, errc::CantGet);
             if (const auto place = m_link->placeOf(target.track.trackId))
                 return Value::integer(std::int64_t(*place));
             break;
@@ -250,10 +261,10 @@ Value MprisPlayer::objectValue(const Target& target) const
 
 Result<Value> MprisPlayer::setProperty(const Target& target, const std::string& term, const Value& value)
 {
-    auto done = [&](std::optional<Error> error) -> Result<Value> {
-        if (!error)
+    auto done = [&](std::optional<MprisFault> fault) -> Result<Value> {
+        if (!fault)
             return Value();
-        return error->number == errc::CantSet ? nothing(errc::CantSet) : *error;
+        return scriptError(*fault, errc::CantSet);
     };
 
     switch (target.kind) {
@@ -263,8 +274,8 @@ Result<Value> MprisPlayer::setProperty(const Target& target, const std::string& 
             if (!number)
                 return cantMake(value, "real");
             const double seconds = *number;
-            if (auto error = m_link->load())
-                return *error;
+            if (auto fault = m_link->load())
+                return done(fault);
             const MprisTrack current = m_link->current();
             if (!current.present || current.trackId.empty())
                 return nothing(errc::CantSet);
@@ -307,12 +318,12 @@ Result<Value> MprisPlayer::command(const std::string& term, const std::optional<
     if (term == "quit") {
         if (!isRunning())
             return Value();
-        if (auto error = m_link->load())
-            return *error;
+        if (auto fault = m_link->load())
+            return scriptError(*fault, errc::DoesNotUnderstand);
         if (!m_link->root().value("CanQuit").toBool())
             return Error{errc::DoesNotUnderstand, displayName() + " can't be quit from here."};
-        if (auto error = m_link->invoke(kMprisRootInterface, "Quit"))
-            return *error;
+        if (auto fault = m_link->invoke(kMprisRootInterface, "Quit"))
+            return scriptError(*fault, errc::DoesNotUnderstand);
         return Value();
     }
     if (!isRunning())
@@ -326,9 +337,9 @@ Result<Value> MprisPlayer::command(const std::string& term, const std::optional<
                 return target.error();
             if (target.value().kind == Target::Kind::ListedTrack) {
                 const std::string id = target.value().track.trackId;
-                if (auto error = m_link->invoke(kMprisTrackListInterface, "GoTo",
+                if (auto fault = m_link->invoke(kMprisTrackListInterface, "GoTo",
                         {QVariant::fromValue(QDBusObjectPath(QString::fromStdString(id)))}))
-                    return *error;
+                    return scriptError(*fault, errc::DoesNotUnderstand);
             }
         }
     } else if (term == "pause") {
@@ -344,8 +355,8 @@ Result<Value> MprisPlayer::command(const std::string& term, const std::optional<
     } else {
         return doesNotUnderstand(term);
     }
-    if (auto error = m_link->invoke(kMprisPlayerInterface, method))
-        return *error;
+    if (auto fault = m_link->invoke(kMprisPlayerInterface, method))
+        return scriptError(*fault, errc::DoesNotUnderstand);
     return Value();
 }
 

@@ -12,6 +12,7 @@
 namespace players {
 
 class MprisLink;
+struct MprisFault;
 
 // What a reference to an MPRIS player's object resolved to. A track is kept
 // as read then: the link may learn meanwhile that the player changed
@@ -86,12 +87,14 @@ private:
 
     script::Result<Target> step(const Target& from, const script::Reference& ref) override;
     script::Result<script::Value> property(const Target& target, const std::string& term) override;
-    script::Result<script::Value> read(const Target& target, const std::string& term);
     script::Result<script::Value> setProperty(const Target& target, const std::string& term,
         const script::Value& value) override;
     script::Value objectValue(const Target& target) const override;
     // A player that did not answer in time, or left, answers no question.
     bool decidesExistence(const script::Error& error) const override;
+    // What a fault on the bus means to a script that asked for something
+    // of kind `asked` (errc::CantGet, CantSet or DoesNotUnderstand).
+    script::Error scriptError(const MprisFault& fault, int asked) const;
 
     std::string m_scriptName;
     std::unique_ptr<MprisLink> m_link;

@@ -163,7 +163,7 @@ TEST_F(MprisServiceTest, PositionMovesWithTheClockWhilePlayingAndFollowsSeeks)
     }
 }
 
-TEST_F(MprisServiceTest, ShuffleAndRepeatAreWrittenWhereThePlayerAllows)
+TEST_F(MprisServiceTest, SettingsAreWrittenWhereThePlayerAllowsAndRefusalsFailWhatWasAsked)
 {
     const std::string bus = startService();
     usePlayer(bus);
@@ -181,13 +181,22 @@ TEST_F(MprisServiceTest, ShuffleAndRepeatAreWrittenWhereThePlayerAllows)
     EXPECT_EQ(serviceProperty(bus, "LoopStatus").toString(), "None");
 
     service.stop();
-    const std::string fixed = startService({"--read-only"}, "zintarafixed");
+    const std::string fixed = startService({"--read-only", "--refuse", "Next", "--refuse", "Tracks"}, "zintarafixed");
     usePlayer(fixed);
     auto refused = run("tell application \"iTunes\" to set shuffle of current playlist to true");
     ASSERT_FALSE(refused.ok());
     EXPECT_EQ(refused.error().number, -10006);
     EXPECT_EQ(text("shuffle of current playlist"), "false");
     EXPECT_EQ(serviceProperty(fixed, "Shuffle").toBool(), false);
+    // Any other refusal is the error of what was asked, in the player's words.
+    refused = run("tell application \"iTunes\" to next track");
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().number, -1708);
+    EXPECT_EQ(refused.error().message, "iTunes got an error: iTunes refused: not allowed: Next");
+    refused = run("tell application \"iTunes\" to get name of track 2 of current playlist");
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().number, -1728);
+    EXPECT_EQ(refused.error().message, "iTunes got an error: iTunes refused: not allowed: Tracks");
 }
 
 TEST_F(MprisServiceTest, TransportCommandsReachThePlayer)

@@ -11,6 +11,8 @@
 //   --hang             takes every call and never answers
 //   --vanish-on NAME   exits, without answering, when a call NAME arrives
 //                      (a method, or a property for Get)
+//   --refuse NAME      answers a call NAME with an error (as --vanish-on;
+//                      may be given more than once)
 //   --odd-metadata     the first track's metadata in the loose types some
 //                      players send (a lone artist string, an unsigned
 //                      length, a rating past 1, a number as text)
@@ -59,6 +61,7 @@ struct Options {
     bool hang = false;
     bool oddMetadata = false;
     QString vanishOn;
+    QStringList refused;
     int tracks = 3;
     bool length = true;
     double rate = 1.0;
@@ -140,6 +143,10 @@ private:
         const QString subject = member == "Get" && args.size() >= 2 ? args[1].toString() : member;
         if (!m_options.vanishOn.isEmpty() && subject == m_options.vanishOn)
             _exit(0);
+        if (m_options.refused.contains(subject)) {
+            bus.send(message.createErrorReply("org.freedesktop.DBus.Error.AccessDenied", "not allowed: " + subject));
+            return true;
+        }
         if (message.interface() == kTest)
             return test(message, bus);
         if (message.interface() == kProperties)
@@ -418,6 +425,8 @@ int main(int argc, char** argv)
             options.identity = args[++i];
         else if (a == "--vanish-on" && i + 1 < args.size())
             options.vanishOn = args[++i];
+        else if (a == "--refuse" && i + 1 < args.size())
+            options.refused << args[++i];
         else if (a == "--no-tracklist")
             options.trackList = false;
         else if (a == "--cannot-quit")
