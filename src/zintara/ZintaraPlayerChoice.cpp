@@ -13,8 +13,6 @@
 #include <utility>
 
 namespace {
-constexpr const char* kMprisPrefix = "org.mpris.MediaPlayer2.";
-
 // The item for a stored choice the list does not show, if it is one.
 std::string titleForStoredChoice(const std::string& choice)
 {
@@ -33,9 +31,7 @@ void Zintara::loadPlayerChoice()
     std::vector<std::pair<std::string, int>> items = {{"Automatic", 0}, {"Built-in", 1}, {"MPD", 2}};
     m_playerChoices = {"auto", "builtin", "mpd"};
     for (const players::MprisPeer& peer : players::listMprisPlayers()) {
-        std::string name = peer.busName;
-        if (name.rfind(kMprisPrefix, 0) == 0)
-            name = name.substr(std::string(kMprisPrefix).size());
+        const std::string name = peer.choiceName();
         items.emplace_back(peer.identity.empty() ? name : peer.identity, int(items.size()));
         m_playerChoices.push_back("mpris:" + name);
     }

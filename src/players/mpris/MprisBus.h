@@ -13,6 +13,10 @@ struct MprisPeer {
     std::string busName;        // org.mpris.MediaPlayer2.NAME
     std::string identity;       // its Identity, or a name made from busName
     std::string playbackStatus; // "Playing", "Paused", "Stopped"; "" when it did not say
+
+    // NAME of the player choice "mpris:NAME": the bus name without the
+    // MPRIS prefix.
+    std::string choiceName() const;
 };
 
 // The MPRIS players on the session bus now, ordered by bus name; empty

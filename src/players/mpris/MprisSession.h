@@ -3,8 +3,10 @@
 #include "players/PollBudget.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 
 #include <optional>
+#include <string>
 
 namespace players {
 
@@ -29,9 +31,9 @@ inline constexpr char kMprisPlayerInterface[] = "org.mpris.MediaPlayer2.Player";
 inline constexpr char kMprisTrackListInterface[] = "org.mpris.MediaPlayer2.TrackList";
 inline constexpr char kPropertiesInterface[] = "org.freedesktop.DBus.Properties";
 
-// The session bus, for the MPRIS players. QtDBus needs a Qt core
-// application for its signal delivery; a command-line host has none, so one
-// is made here on first use.
+// The session bus, for the MPRIS players. QtDBus delivers signals through
+// the host's Qt application (a command-line host makes a
+// kit::CommandLineHost); without one, a bus that is not connected.
 QDBusConnection mprisSessionBus();
 
 // A call to the bus daemon itself, bounded like every other call.
@@ -41,5 +43,8 @@ QDBusMessage busDaemonCall(const QString& method, const QVariantList& arguments,
 // without the MPRIS prefix and without an instance suffix ("vlc" for
 // org.mpris.MediaPlayer2.vlc.instance1234).
 std::string fallbackIdentity(const std::string& busName);
+
+// The bus name without the MPRIS prefix; any other name as it is.
+std::string withoutMprisPrefix(const std::string& busName);
 
 } // namespace players
