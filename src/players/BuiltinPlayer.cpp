@@ -1,15 +1,12 @@
 #include "players/BuiltinPlayer.h"
 
-#include "players/PlayerErrors.h"
+#include "players/PlayerObjects.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace players {
 
-using script::Error;
-using script::ObjectSpecifier;
-using script::Reference;
 using script::Result;
 using script::Value;
 namespace errc = script::errc;
@@ -20,162 +17,102 @@ BuiltinPlayer::BuiltinPlayer(std::string name, Library library, std::uint32_t sh
 {
 }
 
-Result<BuiltinPlayer::Target> BuiltinPlayer::step(const Target& from, const Reference& ref)
+Result<std::optional<std::size_t>> BuiltinPlayer::currentTrack()
 {
-    using Kind = Target::Kind;
-    if (from.kind == Kind::Application && isPlaylistStep(ref, m_player.playlistName()))
-        return Target{Kind::Playlist, 0};
-    switch (ref.kind) {
-    case Reference::Kind::Property:
-        if (from.kind != Kind::Application)
-            break;
-        if (ref.term == "current playlist")
-            return Target{Kind::Playlist, 0};
-        if (ref.term == "current track") {
-            if (const std::size_t current = m_player.currentTrack())
-                return Target{Kind::Track, current};
-        }
-        break;
-    case Reference::Kind::ElementByIndex:
-        if (ref.term == "track" && from.kind != Kind::Track) {
-            if (const auto place = elementPlace(ref.index, m_player.trackCount()))
-                return Target{Kind::Track, *place};
-        }
-        break;
-    case Reference::Kind::ElementByName:
-        if (ref.term == "track" && from.kind != Kind::Track) {
-            for (std::size_t i = 1; i <= m_player.trackCount(); ++i) {
-                if (m_player.track(i).name == ref.name)
-                    return Target{Kind::Track, i};
-            }
-        }
-        break;
-    }
-    return nothing(errc::CantGet);
+    if (const std::size_t current = m_player.currentTrack())
+        return std::optional<std::size_t>(current);
+    return std::optional<std::size_t>();
 }
 
-Result<Value> BuiltinPlayer::property(const Target& target, const std::string& term)
+Result<std::optional<std::size_t>> BuiltinPlayer::trackNamed(const std::string& name)
 {
-    switch (target.kind) {
-    case Target::Kind::Application:
-        if (term == "player state")
-            return Value::constant(stateName(m_player.playerState()));
-        if (term == "player position")
-            return Value::real(m_player.playerPosition());
-        if (term == "name")
-            return Value::text(name());
-        break;
-    case Target::Kind::Playlist:
-        if (auto value = playlistProperty(term, m_player.shuffle(), m_player.songRepeat(), m_player.playlistName()))
-            return *value;
-        break;
-    case Target::Kind::Track: {
-        const Track& t = m_player.track(target.track);
-        if (auto value = trackProperty({t.name, t.artist, t.album, t.trackNumber, t.trackCount, t.duration}, term))
-            return *value;
-        if (term == "rating")
-            return Value::integer(t.rating);
-        if (term == "index")
-            return Value::integer(std::int64_t(target.track));
-        break;
+    for (std::size_t i = 1; i <= m_player.trackCount(); ++i) {
+        if (m_player.track(i).name == name)
+            return std::optional<std::size_t>(i);
     }
-    }
-    return nothing(errc::CantGet);
+    return std::optional<std::size_t>();
 }
 
-Value BuiltinPlayer::objectValue(const Target& target) const
+Result<BuiltinPlayer::PlaylistState> BuiltinPlayer::playlistState()
 {
-    if (target.kind == Target::Kind::Track)
-        return modelObject(true, std::int64_t(target.track));
-    return modelObject(target.kind == Target::Kind::Playlist);
+    return PlaylistState{m_player.shuffle(), m_player.songRepeat()};
 }
 
-Result<Value> BuiltinPlayer::setProperty(const Target& target, const std::string& term, const Value& value)
+Result<objects::TrackFields> BuiltinPlayer::trackFields(const std::size_t& track)
 {
-    switch (target.kind) {
-    case Target::Kind::Application:
-        if (term == "player position") {
-            const std::optional<double> seconds = number(value);
-            if (!seconds)
-                return cantMake(value, "real");
-            if (!m_player.setPlayerPosition(*seconds))
-                return nothing(errc::CantSet);
-            return Value();
-        }
-        break;
-    case Target::Kind::Playlist:
-        if (term == "shuffle") {
-            if (value.type() != Value::Type::Boolean)
-                return cantMake(value, "boolean");
-            m_player.setShuffle(value.asBoolean());
-            return Value();
-        }
-        if (term == "song repeat") {
-            const std::optional<SongRepeat> repeat = repeatFrom(value);
-            if (!repeat)
-                return cantMake(value, "song repeat");
-            m_player.setSongRepeat(*repeat);
-            return Value();
-        }
-        break;
-    case Target::Kind::Track:
-        if (term == "rating") {
-            const std::optional<double> rating = number(value);
-            if (!rating)
-                return cantMake(value, "integer");
-            m_player.setRating(target.track, std::int64_t(std::llround(std::clamp(*rating, -1.0, 101.0))));
-            return Value();
-        }
-        if (term == "name" || term == "artist" || term == "album") {
-            if (value.type() != Value::Type::Text)
-                return cantMake(value, "text");
-            Track& t = m_player.track(target.track);
-            (term == "name" ? t.name : term == "artist" ? t.artist : t.album) = value.asText();
-            return Value();
-        }
-        break;
-    }
-    return nothing(errc::CantSet);
+    const Track& t = m_player.track(track);
+    return objects::TrackFields{t.name, t.artist, t.album, t.trackNumber, t.trackCount, t.duration};
 }
 
-Result<Value> BuiltinPlayer::command(const std::string& term, const std::optional<ObjectSpecifier>& directObject)
+Result<std::int64_t> BuiltinPlayer::trackRating(const std::size_t& track)
 {
-    if (term == "quit") {
-        m_player.quit();
-        return Value();
-    }
-    if (term == "launch" || term == "activate") {
-        m_player.launch();
-        return Value();
-    }
-    if (!isRunning())
-        return notRunning();
-    if (term == "play") {
-        if (!directObject) {
-            m_player.play();
-            return Value();
-        }
-        Result<Target> target = resolve(directObject->path, directObject->path.size());
-        if (!target)
-            return target.error();
-        if (target.value().kind == Target::Kind::Track)
-            m_player.playTrack(target.value().track);
-        else
-            m_player.play();
-        return Value();
-    }
-    if (term == "pause")
-        m_player.pause();
-    else if (term == "playpause")
-        m_player.playPause();
-    else if (term == "stop")
-        m_player.stop();
-    else if (term == "next track")
-        m_player.nextTrack();
-    else if (term == "previous track")
-        m_player.previousTrack();
+    return m_player.track(track).rating;
+}
+
+Result<Value> BuiltinPlayer::setPlayerPosition(double seconds)
+{
+    if (!m_player.setPlayerPosition(seconds))
+        return nothing(errc::CantSet);
+    return Value();
+}
+
+Result<Value> BuiltinPlayer::setShuffle(bool shuffle)
+{
+    m_player.setShuffle(shuffle);
+    return Value();
+}
+
+Result<Value> BuiltinPlayer::setSongRepeat(SongRepeat repeat)
+{
+    m_player.setSongRepeat(repeat);
+    return Value();
+}
+
+Result<Value> BuiltinPlayer::setRating(const std::size_t& track, double rating)
+{
+    m_player.setRating(track, std::int64_t(std::llround(std::clamp(rating, -1.0, 101.0))));
+    return Value();
+}
+
+Result<Value> BuiltinPlayer::setTrackText(const std::size_t& track, const std::string& term, const Value& value)
+{
+    if (value.type() != Value::Type::Text)
+        return cantMake(value, "text");
+    Track& t = m_player.track(track);
+    (term == "name" ? t.name : term == "artist" ? t.artist : t.album) = value.asText();
+    return Value();
+}
+
+Result<Value> BuiltinPlayer::launchCommand()
+{
+    m_player.launch();
+    return Value();
+}
+
+Result<Value> BuiltinPlayer::quit()
+{
+    m_player.quit();
+    return Value();
+}
+
+Result<Value> BuiltinPlayer::play(const std::size_t* track)
+{
+    if (track)
+        m_player.playTrack(*track);
     else
-        return doesNotUnderstand(term);
+        m_player.play();
+    return Value();
+}
+
+Result<Value> BuiltinPlayer::transport(Transport command)
+{
+    switch (command) {
+    case Transport::Pause: m_player.pause(); break;
+    case Transport::PlayPause: m_player.playPause(); break;
+    case Transport::Stop: m_player.stop(); break;
+    case Transport::NextTrack: m_player.nextTrack(); break;
+    case Transport::PreviousTrack: m_player.previousTrack(); break;
+    }
     return Value();
 }
 

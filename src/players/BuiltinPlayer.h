@@ -9,14 +9,6 @@
 
 namespace players {
 
-// An object of the built-in player's model: the application, the playlist or
-// a track.
-struct BuiltinTarget {
-    enum class Kind { Application, Playlist, Track };
-    Kind kind = Kind::Application;
-    std::size_t track = 0; // 1-based, for Kind::Track
-};
-
 // The virtual player as a scriptable application. Its object model:
 //
 //   application: name, player state (playing | paused | stopped),
@@ -32,7 +24,8 @@ struct BuiltinTarget {
 // error -1728, as is a track index past either end.
 // Commands: play (optionally a track), pause, playpause, stop, next track,
 // previous track, quit, and launch / activate (which only start it).
-class BuiltinPlayer : public TrackPlayer<BuiltinTarget> {
+// A track is held by its 1-based place in the playlist.
+class BuiltinPlayer : public TrackPlayer<std::size_t> {
 public:
     BuiltinPlayer(std::string name, Library library, std::uint32_t shuffleSeed);
 
@@ -44,17 +37,31 @@ public:
     // The virtual player is a workspace application of its own.
     bool registersWithWorkspace() const override { return true; }
 
-    script::Result<script::Value> command(const std::string& term,
-        const std::optional<script::ObjectSpecifier>& directObject) override;
-
 private:
-    using Target = BuiltinTarget;
+    std::string playlistName() const override { return m_player.playlistName(); }
+    script::Result<std::optional<std::size_t>> currentTrack() override;
+    script::Result<std::size_t> trackCount() override { return m_player.trackCount(); }
+    script::Result<std::size_t> trackAt(std::size_t place) override { return place; }
+    script::Result<std::optional<std::size_t>> trackNamed(const std::string& name) override;
+    std::optional<std::int64_t> placeOf(const std::size_t& track) const override { return std::int64_t(track); }
 
-    script::Result<Target> step(const Target& from, const script::Reference& ref) override;
-    script::Result<script::Value> property(const Target& target, const std::string& term) override;
-    script::Result<script::Value> setProperty(const Target& target, const std::string& term,
+    script::Result<PlayerState> playerState() override { return m_player.playerState(); }
+    script::Result<double> playerPosition() override { return m_player.playerPosition(); }
+    script::Result<PlaylistState> playlistState() override;
+    script::Result<objects::TrackFields> trackFields(const std::size_t& track) override;
+    script::Result<std::int64_t> trackRating(const std::size_t& track) override;
+
+    script::Result<script::Value> setPlayerPosition(double seconds) override;
+    script::Result<script::Value> setShuffle(bool shuffle) override;
+    script::Result<script::Value> setSongRepeat(SongRepeat repeat) override;
+    script::Result<script::Value> setRating(const std::size_t& track, double rating) override;
+    script::Result<script::Value> setTrackText(const std::size_t& track, const std::string& term,
         const script::Value& value) override;
-    script::Value objectValue(const Target& target) const override;
+
+    script::Result<script::Value> launchCommand() override;
+    script::Result<script::Value> quit() override;
+    script::Result<script::Value> play(const std::size_t* track) override;
+    script::Result<script::Value> transport(Transport command) override;
 
     VirtualPlayer m_player;
 };

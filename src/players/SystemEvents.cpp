@@ -1,7 +1,7 @@
 #include "players/SystemEvents.h"
 
 #include "kit/Workspace.h"
-#include "players/PlayerErrors.h"
+#include "players/PlayerObjects.h"
 
 namespace players {
 

@@ -1,7 +1,7 @@
 #include "players/mpd/MpdPlayer.h"
 
 #include "kit/Task.h"
-#include "players/PlayerErrors.h"
+#include "players/PlayerObjects.h"
 
 #include <mpd/protocol.h>
 
@@ -13,8 +13,6 @@
 namespace players {
 
 using script::Error;
-using script::ObjectSpecifier;
-using script::Reference;
 using script::Result;
 using script::Value;
 namespace errc = script::errc;
@@ -39,16 +37,6 @@ std::int64_t ratingFromSticker(const std::vector<MpdPair>& lines)
         return std::clamp<long>(value, 0, 10) * 10;
     }
     return 0;
-}
-
-PlayerState playerState(MpdStatus::State state)
-{
-    switch (state) {
-    case MpdStatus::State::Playing: return PlayerState::Playing;
-    case MpdStatus::State::Paused: return PlayerState::Paused;
-    case MpdStatus::State::Stopped: return PlayerState::Stopped;
-    }
-    return PlayerState::Stopped;
 }
 
 std::string positionText(std::int64_t position)
@@ -295,88 +283,6 @@ MpdPlayer::Rating MpdPlayer::rating(const MpdSong& s)
     return result;
 }
 
-Result<MpdPlayer::Target> MpdPlayer::step(const Target& from, const Reference& ref)
-{
-    using Kind = Target::Kind;
-    if (from.kind == Kind::Application && isPlaylistStep(ref, kQueueName))
-        return Target{Kind::Playlist, -1};
-    switch (ref.kind) {
-    case Reference::Kind::Property:
-        if (from.kind == Kind::Application && ref.term == "current playlist")
-            return Target{Kind::Playlist, -1};
-        if (from.kind == Kind::Application && ref.term == "current track" && m_status.songPosition >= 0)
-            return Target{Kind::Track, m_status.songPosition};
-        break;
-    case Reference::Kind::ElementByIndex:
-        if (ref.term == "track" && from.kind != Kind::Track) {
-            if (const auto place = elementPlace(ref.index, m_status.queueLength))
-                return Target{Kind::Track, std::int64_t(*place) - 1};
-        }
-        break;
-    case Reference::Kind::ElementByName:
-        if (ref.term == "track" && from.kind != Kind::Track) {
-            std::optional<std::int64_t> position;
-            MpdAnswer answer;
-            const Outcome outcome = m_connection.request({MpdConnection::command("playlistfind", {"Title", ref.name})}, answer);
-            if (outcome == Outcome::TimedOut || outcome == Outcome::Dropped || outcome == Outcome::Denied)
-                return failure(outcome, answer.message, errc::CantGet);
-            for (const MpdSong& s : MpdSong::list(answer.part(0), kMostFound)) {
-                if (s.position >= 0 && s.position < std::int64_t(m_status.queueLength) && (!position || s.position < *position))
-                    position = s.position;
-            }
-            if (position)
-                return Target{Kind::Track, *position};
-        }
-        break;
-    }
-    return nothing(errc::CantGet);
-}
-
-Result<Value> MpdPlayer::property(const Target& target, const std::string& term)
-{
-    switch (target.kind) {
-    case Target::Kind::Application:
-        if (term == "player state")
-            return Value::constant(stateName(playerState(m_status.state)));
-        if (term == "player position")
-            return Value::real(m_status.elapsed);
-        if (term == "name")
-            return Value::text(m_name);
-        break;
-    case Target::Kind::Playlist:
-        if (auto value = playlistProperty(term, m_status.random,
-                !m_status.repeat ? SongRepeat::Off : m_status.single ? SongRepeat::One : SongRepeat::All, kQueueName))
-            return *value;
-        break;
-    case Target::Kind::Track: {
-        if (term == "index")
-            return Value::integer(target.position + 1);
-        Result<MpdSong> found = song(target.position);
-        if (!found)
-            return found.error();
-        const MpdSong& s = found.value();
-        const auto [number, count] = MpdSong::trackNumbers(s.track);
-        if (auto value = trackProperty({s.name(), s.artist, s.album, number, count, s.duration}, term))
-            return *value;
-        if (term == "rating") {
-            Rating r = rating(s);
-            if (!r)
-                return r.error();
-            return Value::integer(r.value());
-        }
-        break;
-    }
-    }
-    return nothing(errc::CantGet);
-}
-
-Value MpdPlayer::objectValue(const Target& target) const
-{
-    if (target.kind == Target::Kind::Track)
-        return modelObject(true, target.position + 1);
-    return modelObject(target.kind == Target::Kind::Playlist);
-}
-
 Result<Value> MpdPlayer::simple(const std::vector<std::string>& commands, int errorNumber)
 {
     MpdAnswer answer;
@@ -387,88 +293,130 @@ Result<Value> MpdPlayer::simple(const std::vector<std::string>& commands, int er
     return failure(outcome, answer.message, errorNumber);
 }
 
-Result<Value> MpdPlayer::setProperty(const Target& target, const std::string& term, const Value& value)
+std::string MpdPlayer::playlistName() const
 {
-    switch (target.kind) {
-    case Target::Kind::Application:
-        if (term == "player position") {
-            const std::optional<double> seconds = number(value);
-            if (!seconds)
-                return cantMake(value, "real");
-            if (m_status.songPosition < 0)
-                return nothing(errc::CantSet);
-            return simple({"seekcur " + secondsText(std::max(0.0, *seconds))}, errc::CantSet);
-        }
-        break;
-    case Target::Kind::Playlist:
-        if (term == "shuffle") {
-            if (value.type() != Value::Type::Boolean)
-                return cantMake(value, "boolean");
-            return simple({value.asBoolean() ? "random 1" : "random 0"}, errc::CantSet);
-        }
-        if (term == "song repeat") {
-            const std::optional<SongRepeat> repeat = repeatFrom(value);
-            if (!repeat)
-                return cantMake(value, "song repeat");
-            // Both modes in one command list; "off" clears single too, since
-            // single without repeat makes MPD stop after the current song.
-            return simple({*repeat == SongRepeat::Off ? "repeat 0" : "repeat 1",
-                              *repeat == SongRepeat::One ? "single 1" : "single 0"},
-                errc::CantSet);
-        }
-        break;
-    case Target::Kind::Track:
-        if (term == "rating") {
-            const std::optional<double> rating = number(value);
-            if (!rating)
-                return cantMake(value, "integer");
-            Result<MpdSong> found = song(target.position);
-            if (!found)
-                return found.error();
-            const long stars = std::lround(std::clamp(*rating, 0.0, 100.0) / 10.0);
-            const std::string uri = found.value().uri;
-            return simple({MpdConnection::command("sticker", {"set", "song", uri, "rating", std::to_string(stars)})},
-                          errc::CantSet);
-        }
-        break;
-    }
-    return nothing(errc::CantSet);
+    return kQueueName;
 }
 
-Result<Value> MpdPlayer::command(const std::string& term, const std::optional<ObjectSpecifier>& directObject)
+Result<std::optional<std::int64_t>> MpdPlayer::currentTrack()
 {
-    if (term == "launch" || term == "activate") {
-        launchApplication();
-        return Value();
+    if (m_status.songPosition < 0)
+        return std::optional<std::int64_t>();
+    return std::optional<std::int64_t>(m_status.songPosition);
+}
+
+Result<std::optional<std::int64_t>> MpdPlayer::trackNamed(const std::string& name)
+{
+    MpdAnswer answer;
+    const Outcome outcome = m_connection.request({MpdConnection::command("playlistfind", {"Title", name})}, answer);
+    if (outcome == Outcome::TimedOut || outcome == Outcome::Dropped || outcome == Outcome::Denied)
+        return failure(outcome, answer.message, errc::CantGet);
+    std::optional<std::int64_t> position;
+    for (const MpdSong& s : MpdSong::list(answer.part(0), kMostFound)) {
+        if (s.position >= 0 && s.position < std::int64_t(m_status.queueLength) && (!position || s.position < *position))
+            position = s.position;
     }
-    if (!refresh())
-        return unread(errc::CantGet);
-    if (term == "play") {
-        if (directObject) {
-            Result<Target> target = resolve(directObject->path, directObject->path.size());
-            if (!target)
-                return target.error();
-            if (target.value().kind == Target::Kind::Track) {
-                return simple({"play " + positionText(target.value().position)}, errc::CantSet);
-            }
-        }
-        // MPD's play would restart a paused song from its start on some
-        // versions; resuming keeps the place.
-        if (m_status.state == MpdStatus::State::Paused)
-            return simple({"pause 0"}, errc::CantSet);
-        return simple({"play"}, errc::CantSet);
+    return position;
+}
+
+Result<PlayerState> MpdPlayer::playerState()
+{
+    switch (m_status.state) {
+    case MpdStatus::State::Playing: return PlayerState::Playing;
+    case MpdStatus::State::Paused: return PlayerState::Paused;
+    case MpdStatus::State::Stopped: break;
     }
-    if (term == "pause")
-        return simple({"pause 1"}, errc::CantSet);
-    if (term == "playpause")
-        return simple({m_status.state == MpdStatus::State::Stopped ? "play" : "pause"}, errc::CantSet);
-    if (term == "stop" || term == "quit")
-        return simple({"stop"}, errc::CantSet);
-    if (term == "next track")
-        return simple({"next"}, errc::CantSet);
-    if (term == "previous track")
-        return simple({"previous"}, errc::CantSet);
-    return doesNotUnderstand(term);
+    return PlayerState::Stopped;
+}
+
+Result<MpdPlayer::PlaylistState> MpdPlayer::playlistState()
+{
+    return PlaylistState{m_status.random,
+        !m_status.repeat ? SongRepeat::Off : m_status.single ? SongRepeat::One : SongRepeat::All};
+}
+
+Result<objects::TrackFields> MpdPlayer::trackFields(const std::int64_t& position)
+{
+    Result<MpdSong> found = song(position);
+    if (!found)
+        return found.error();
+    const MpdSong& s = found.value();
+    const auto [number, count] = MpdSong::trackNumbers(s.track);
+    return objects::TrackFields{s.name(), s.artist, s.album, number, count, s.duration};
+}
+
+Result<std::int64_t> MpdPlayer::trackRating(const std::int64_t& position)
+{
+    Result<MpdSong> found = song(position);
+    if (!found)
+        return found.error();
+    return rating(found.value());
+}
+
+Result<Value> MpdPlayer::setPlayerPosition(double seconds)
+{
+    if (m_status.songPosition < 0)
+        return nothing(errc::CantSet);
+    return simple({"seekcur " + secondsText(std::max(0.0, seconds))}, errc::CantSet);
+}
+
+Result<Value> MpdPlayer::setShuffle(bool shuffle)
+{
+    return simple({shuffle ? "random 1" : "random 0"}, errc::CantSet);
+}
+
+Result<Value> MpdPlayer::setSongRepeat(SongRepeat repeat)
+{
+    // Both modes in one command list; "off" clears single too, since single
+    // without repeat makes MPD stop after the current song.
+    return simple({repeat == SongRepeat::Off ? "repeat 0" : "repeat 1", repeat == SongRepeat::One ? "single 1" : "single 0"},
+        errc::CantSet);
+}
+
+Result<Value> MpdPlayer::setRating(const std::int64_t& position, double rating)
+{
+    Result<MpdSong> found = song(position);
+    if (!found)
+        return found.error();
+    const long stars = std::lround(std::clamp(rating, 0.0, 100.0) / 10.0);
+    return simple({MpdConnection::command("sticker", {"set", "song", found.value().uri, "rating", std::to_string(stars)})},
+        errc::CantSet);
+}
+
+Result<Value> MpdPlayer::launchCommand()
+{
+    launchApplication();
+    return Value();
+}
+
+Result<Value> MpdPlayer::quit()
+{
+    if (auto error = unavailable(errc::CantGet))
+        return *error;
+    return simple({"stop"}, errc::CantSet);
+}
+
+Result<Value> MpdPlayer::play(const std::int64_t* position)
+{
+    if (position)
+        return simple({"play " + positionText(*position)}, errc::CantSet);
+    // MPD's play would restart a paused song from its start on some
+    // versions; resuming keeps the place.
+    if (m_status.state == MpdStatus::State::Paused)
+        return simple({"pause 0"}, errc::CantSet);
+    return simple({"play"}, errc::CantSet);
+}
+
+Result<Value> MpdPlayer::transport(Transport command)
+{
+    switch (command) {
+    case Transport::Pause: return simple({"pause 1"}, errc::CantSet);
+    case Transport::PlayPause: return simple({m_status.state == MpdStatus::State::Stopped ? "play" : "pause"}, errc::CantSet);
+    case Transport::Stop: return simple({"stop"}, errc::CantSet);
+    case Transport::NextTrack: return simple({"next"}, errc::CantSet);
+    case Transport::PreviousTrack: break;
+    }
+    return simple({"previous"}, errc::CantSet);
 }
 
 } // namespace players

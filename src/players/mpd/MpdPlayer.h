@@ -13,14 +13,6 @@
 
 namespace players {
 
-// An object of an MPD server's model: the application, the queue or a song
-// in it.
-struct MpdTarget {
-    enum class Kind { Application, Playlist, Track };
-    Kind kind = Kind::Application;
-    std::int64_t position = -1; // 0-based queue position, for Kind::Track
-};
-
 // An MPD server as the scripts' player. Its object model is the built-in
 // player's: the application (player state, player position, current track,
 // current playlist), one playlist (MPD's queue: shuffle is `random`, song
@@ -44,7 +36,8 @@ struct MpdTarget {
 // `systemctl --user start mpd` where such a unit exists, else `mpd` with
 // the user's configuration; only for a server on this machine. When it
 // cannot, launchProblem() says why.
-class MpdPlayer : public TrackPlayer<MpdTarget> {
+// A track is held by its 0-based position in the queue.
+class MpdPlayer : public TrackPlayer<std::int64_t> {
 public:
     MpdPlayer(std::string scriptName, MpdAddress address,
               unsigned timeoutMs = MpdConnection::kDefaultTimeoutMs);
@@ -68,14 +61,10 @@ public:
     // Replaces the name service that finds the server's host (tests).
     void setResolver(MpdConnection::Resolver resolver) { m_connection.setResolver(std::move(resolver)); }
 
-    script::Result<script::Value> command(const std::string& term,
-        const std::optional<script::ObjectSpecifier>& directObject) override;
-
     // Exchanges with the server so far, the connection's greeting included.
     long roundTrips() const { return m_connection.roundTrips(); }
 
 private:
-    using Target = MpdTarget;
     // Rating of one song: its value, or the error to report.
     using Rating = script::Result<std::int64_t>;
 
@@ -106,13 +95,32 @@ private:
 
     // The snapshot of this poll, or why it cannot be read.
     std::optional<script::Error> unavailable(int number) override;
-    script::Result<Target> step(const Target& from, const script::Reference& ref) override;
     script::Result<MpdSong> song(std::int64_t position);
     Rating rating(const MpdSong& song);
-    script::Result<script::Value> property(const Target& target, const std::string& term) override;
-    script::Result<script::Value> setProperty(const Target& target, const std::string& term,
-        const script::Value& value) override;
-    script::Value objectValue(const Target& target) const override;
+
+    std::string playlistName() const override;
+    script::Result<std::optional<std::int64_t>> currentTrack() override;
+    script::Result<std::size_t> trackCount() override { return m_status.queueLength; }
+    script::Result<std::int64_t> trackAt(std::size_t place) override { return std::int64_t(place) - 1; }
+    script::Result<std::optional<std::int64_t>> trackNamed(const std::string& name) override;
+    std::optional<std::int64_t> placeOf(const std::int64_t& position) const override { return position + 1; }
+
+    script::Result<PlayerState> playerState() override;
+    script::Result<double> playerPosition() override { return m_status.elapsed; }
+    script::Result<PlaylistState> playlistState() override;
+    script::Result<objects::TrackFields> trackFields(const std::int64_t& position) override;
+    script::Result<std::int64_t> trackRating(const std::int64_t& position) override;
+
+    script::Result<script::Value> setPlayerPosition(double seconds) override;
+    script::Result<script::Value> setShuffle(bool shuffle) override;
+    script::Result<script::Value> setSongRepeat(SongRepeat repeat) override;
+    script::Result<script::Value> setRating(const std::int64_t& position, double rating) override;
+
+    script::Result<script::Value> launchCommand() override;
+    // Stops playback: the server usually serves more than this program.
+    script::Result<script::Value> quit() override;
+    script::Result<script::Value> play(const std::int64_t* position) override;
+    script::Result<script::Value> transport(Transport command) override;
     void invalidate() { m_fresh = false; }
 
     std::string m_name;

@@ -1,6 +1,6 @@
 #include "players/mpris/MprisPlayer.h"
 
-#include "players/PlayerErrors.h"
+#include "players/PlayerObjects.h"
 #include "players/mpris/MprisBus.h"
 #include "players/mpris/MprisLink.h"
 #include "players/mpris/MprisSession.h"
@@ -12,8 +12,6 @@
 namespace players {
 
 using script::Error;
-using script::ObjectSpecifier;
-using script::Reference;
 using script::Result;
 using script::Value;
 namespace errc = script::errc;
@@ -136,45 +134,51 @@ void MprisPlayer::launch()
     m_link->activate(m_launchProblem);
 }
 
-Result<MprisPlayer::Target> MprisPlayer::step(const Target& from, const Reference& ref)
+Result<std::optional<MprisTrackRef>> MprisPlayer::currentTrack()
 {
-    using Kind = Target::Kind;
-    const bool fromListHolder = from.kind == Kind::Application || from.kind == Kind::Playlist;
-    if (ref.kind == Reference::Kind::Property) {
-        if (from.kind != Kind::Application)
-            return nothing(errc::CantGet);
-        if (ref.term == "current playlist")
-            return Target{Kind::Playlist, 0, {}};
-        if (ref.term == "current track") {
-            if (auto fault = m_link->load())
-                return scriptError(*fault, errc::CantGet);
-            MprisTrack current = m_link->current();
-            if (current.present)
-                return Target{Kind::CurrentTrack, 0, std::move(current)};
-        }
-        return nothing(errc::CantGet);
-    }
-    if (from.kind == Kind::Application && isPlaylistStep(ref, displayName()))
-        return Target{Kind::Playlist, 0, {}};
-    if (ref.term != "track" || !fromListHolder)
-        return nothing(errc::CantGet);
+    if (auto fault = m_link->load())
+        return scriptError(*fault, errc::CantGet);
+    MprisTrack current = m_link->current();
+    if (!current.present)
+        return std::optional<MprisTrackRef>();
+    return std::optional<MprisTrackRef>(MprisTrackRef{0, std::move(current)});
+}
+
+Result<std::size_t> MprisPlayer::trackCount()
+{
     if (auto fault = m_link->loadTrackList())
         return scriptError(*fault, errc::CantGet);
-    std::optional<std::size_t> place;
-    if (ref.kind == Reference::Kind::ElementByIndex) {
-        place = elementPlace(ref.index, m_link->trackCount());
-    } else {
-        MprisResult<std::optional<std::size_t>> named = m_link->placeOfName(ref.name);
-        if (!named)
-            return scriptError(named.error(), errc::CantGet);
-        place = named.value();
-    }
-    if (!place)
-        return nothing(errc::CantGet);
-    MprisResult<MprisTrack> track = m_link->listedTrack(*place);
+    return m_link->trackCount();
+}
+
+Result<MprisTrackRef> MprisPlayer::trackAt(std::size_t place)
+{
+    MprisResult<MprisTrack> track = m_link->listedTrack(place);
     if (!track)
         return scriptError(track.error(), errc::CantGet);
-    return Target{Kind::ListedTrack, *place, std::move(track.value())};
+    return MprisTrackRef{place, std::move(track.value())};
+}
+
+Result<std::optional<MprisTrackRef>> MprisPlayer::trackNamed(const std::string& name)
+{
+    if (auto fault = m_link->loadTrackList())
+        return scriptError(*fault, errc::CantGet);
+    MprisResult<std::optional<std::size_t>> place = m_link->placeOfName(name);
+    if (!place)
+        return scriptError(place.error(), errc::CantGet);
+    if (!place.value())
+        return std::optional<MprisTrackRef>();
+    Result<MprisTrackRef> track = trackAt(*place.value());
+    if (!track)
+        return track.error();
+    return std::optional<MprisTrackRef>(std::move(track.value()));
+}
+
+std::optional<std::int64_t> MprisPlayer::placeOf(const MprisTrackRef& track) const
+{
+    if (track.place == 0)
+        return std::nullopt;
+    return std::int64_t(track.place);
 }
 
 bool MprisPlayer::decidesExistence(const Error& error) const
@@ -203,161 +207,122 @@ Error MprisPlayer::scriptError(const MprisFault& fault, int asked) const
     return Error{asked, name() + " refused: " + fault.words};
 }
 
-Result<Value> MprisPlayer::property(const Target& target, const std::string& term)
+Result<PlayerState> MprisPlayer::playerState()
 {
     if (auto fault = m_link->load())
         return scriptError(*fault, errc::CantGet);
+    return players::playerState(m_link->player().value("PlaybackStatus").toString());
+}
+
+Result<double> MprisPlayer::playerPosition()
+{
+    MprisResult<double> seconds = m_link->position();
+    if (!seconds)
+        return scriptError(seconds.error(), errc::CantGet);
+    return seconds.value();
+}
+
+Result<MprisPlayer::PlaylistState> MprisPlayer::playlistState()
+{
+    if (auto fault = m_link->load())
+        return scriptError(*fault, errc::CantGet);
+    // A player without these properties neither shuffles nor repeats.
     const QVariantMap player = m_link->player();
-    switch (target.kind) {
-    case Target::Kind::Application:
-        if (term == "player state")
-            return Value::constant(stateName(playerState(player.value("PlaybackStatus").toString())));
-        if (term == "player position") {
-            MprisResult<double> seconds = m_link->position();
-            if (!seconds)
-                return scriptError(seconds.error(), errc::CantGet);
-            return Value::real(seconds.value());
-        }
-        if (term == "name")
-            return Value::text(name());
-        break;
-    case Target::Kind::Playlist:
-        // A player without these properties neither shuffles nor repeats.
-        if (auto value = playlistProperty(term, player.value("Shuffle").toBool(),
-                songRepeat(player.value("LoopStatus").toString()), displayName()))
-            return *value;
-        break;
-    case Target::Kind::CurrentTrack:
-    case Target::Kind::ListedTrack: {
-        if (term == "index" && target.kind == Target::Kind::CurrentTrack) {
-            if (auto fault = m_link->loadTrackList())
-                return scriptError(*fault, errc::CantGet);
-            if (const auto place = m_link->placeOf(target.track.trackId))
-                return Value::integer(std::int64_t(*place));
-            break;
-        }
-        const MprisTrack& t = target.track;
-        // MPRIS has no track count.
-        if (auto value = trackProperty({t.name, t.artist, t.album, t.trackNumber, 0, t.duration}, term))
-            return *value;
-        if (term == "rating")
-            return Value::integer(t.rating);
-        if (term == "index")
-            return Value::integer(std::int64_t(target.place));
-        break;
-    }
-    }
+    return PlaylistState{player.value("Shuffle").toBool(), songRepeat(player.value("LoopStatus").toString())};
+}
+
+Result<objects::TrackFields> MprisPlayer::trackFields(const MprisTrackRef& track)
+{
+    const MprisTrack& t = track.track;
+    // MPRIS has no track count.
+    return objects::TrackFields{t.name, t.artist, t.album, t.trackNumber, 0, t.duration};
+}
+
+Result<std::int64_t> MprisPlayer::trackIndex(const MprisTrackRef& track)
+{
+    if (track.place > 0)
+        return std::int64_t(track.place);
+    if (auto fault = m_link->loadTrackList())
+        return scriptError(*fault, errc::CantGet);
+    if (const auto place = m_link->placeOf(track.track.trackId))
+        return std::int64_t(*place);
     return nothing(errc::CantGet);
 }
 
-Value MprisPlayer::objectValue(const Target& target) const
+Result<Value> MprisPlayer::setPlayerPosition(double seconds)
 {
-    if (target.kind == Target::Kind::CurrentTrack)
-        return Value::object({name(), {{Reference::Kind::Property, "current track", 0, {}}}});
-    if (target.kind == Target::Kind::ListedTrack)
-        return modelObject(true, std::int64_t(target.place));
-    return modelObject(target.kind == Target::Kind::Playlist);
-}
-
-Result<Value> MprisPlayer::setProperty(const Target& target, const std::string& term, const Value& value)
-{
-    auto done = [&](std::optional<MprisFault> fault) -> Result<Value> {
-        if (!fault)
-            return Value();
+    if (auto fault = m_link->load())
         return scriptError(*fault, errc::CantSet);
-    };
-
-    switch (target.kind) {
-    case Target::Kind::Application:
-        if (term == "player position") {
-            const std::optional<double> number = objects::number(value);
-            if (!number)
-                return cantMake(value, "real");
-            const double seconds = *number;
-            if (auto fault = m_link->load())
-                return done(fault);
-            const MprisTrack current = m_link->current();
-            if (!current.present || current.trackId.empty())
-                return nothing(errc::CantSet);
-            const double clamped = std::clamp(seconds, 0.0, current.duration > 0 ? current.duration : seconds);
-            return done(m_link->invoke(kMprisPlayerInterface, "SetPosition",
-                {QVariant::fromValue(QDBusObjectPath(QString::fromStdString(current.trackId))),
-                    QVariant::fromValue(qlonglong(std::llround(std::max(0.0, clamped) * 1e6)))}));
-        }
-        break;
-    case Target::Kind::Playlist:
-        if (term == "shuffle") {
-            if (value.type() != Value::Type::Boolean)
-                return cantMake(value, "boolean");
-            return done(m_link->setProperty(kMprisPlayerInterface, "Shuffle", value.asBoolean()));
-        }
-        if (term == "song repeat") {
-            const std::optional<SongRepeat> repeat = repeatFrom(value);
-            if (!repeat)
-                return cantMake(value, "song repeat");
-            return done(m_link->setProperty(kMprisPlayerInterface, "LoopStatus", loopStatus(*repeat)));
-        }
-        break;
-    case Target::Kind::CurrentTrack:
-    case Target::Kind::ListedTrack:
-        // MPRIS offers no way to rate a track.
-        if (term == "rating")
-            return Error{errc::CantSet, displayName() + " can't set the rating of a track."};
-        break;
-    }
-    return nothing(errc::CantSet);
+    const MprisTrack current = m_link->current();
+    if (!current.present || current.trackId.empty())
+        return nothing(errc::CantSet);
+    const double clamped = std::clamp(seconds, 0.0, current.duration > 0 ? current.duration : seconds);
+    return applied(m_link->invoke(kMprisPlayerInterface, "SetPosition",
+        {QVariant::fromValue(QDBusObjectPath(QString::fromStdString(current.trackId))),
+            QVariant::fromValue(qlonglong(std::llround(std::max(0.0, clamped) * 1e6)))}));
 }
 
-Result<Value> MprisPlayer::command(const std::string& term, const std::optional<ObjectSpecifier>& directObject)
+Result<Value> MprisPlayer::setShuffle(bool shuffle)
 {
-    if (term == "launch" || term == "activate") {
-        // The engine launched it before sending this, or failed with the
-        // reason already.
+    return applied(m_link->setProperty(kMprisPlayerInterface, "Shuffle", shuffle));
+}
+
+Result<Value> MprisPlayer::setSongRepeat(SongRepeat repeat)
+{
+    return applied(m_link->setProperty(kMprisPlayerInterface, "LoopStatus", loopStatus(repeat)));
+}
+
+Result<Value> MprisPlayer::setRating(const MprisTrackRef&, double)
+{
+    return Error{errc::CantSet, displayName() + " can't set the rating of a track."};
+}
+
+Result<Value> MprisPlayer::applied(const std::optional<MprisFault>& fault) const
+{
+    if (!fault)
         return Value();
-    }
-    if (term == "quit") {
-        if (!isRunning())
-            return Value();
-        if (auto fault = m_link->load())
-            return scriptError(*fault, errc::DoesNotUnderstand);
-        if (!m_link->root().value("CanQuit").toBool())
-            return Error{errc::DoesNotUnderstand, displayName() + " can't be quit from here."};
-        if (auto fault = m_link->invoke(kMprisRootInterface, "Quit"))
-            return scriptError(*fault, errc::DoesNotUnderstand);
+    return scriptError(*fault, errc::CantSet);
+}
+
+Result<Value> MprisPlayer::commanded(const std::optional<MprisFault>& fault) const
+{
+    if (!fault)
         return Value();
-    }
+    return scriptError(*fault, errc::DoesNotUnderstand);
+}
+
+Result<Value> MprisPlayer::quit()
+{
     if (!isRunning())
-        return notRunning();
-    const char* method = nullptr;
-    if (term == "play") {
-        method = "Play";
-        if (directObject) {
-            Result<Target> target = resolve(directObject->path, directObject->path.size());
-            if (!target)
-                return target.error();
-            if (target.value().kind == Target::Kind::ListedTrack) {
-                const std::string id = target.value().track.trackId;
-                if (auto fault = m_link->invoke(kMprisTrackListInterface, "GoTo",
-                        {QVariant::fromValue(QDBusObjectPath(QString::fromStdString(id)))}))
-                    return scriptError(*fault, errc::DoesNotUnderstand);
-            }
-        }
-    } else if (term == "pause") {
-        method = "Pause";
-    } else if (term == "playpause") {
-        method = "PlayPause";
-    } else if (term == "stop") {
-        method = "Stop";
-    } else if (term == "next track") {
-        method = "Next";
-    } else if (term == "previous track") {
-        method = "Previous";
-    } else {
-        return doesNotUnderstand(term);
+        return Value();
+    if (auto fault = m_link->load())
+        return commanded(fault);
+    if (!m_link->root().value("CanQuit").toBool())
+        return Error{errc::DoesNotUnderstand, displayName() + " can't be quit from here."};
+    return commanded(m_link->invoke(kMprisRootInterface, "Quit"));
+}
+
+Result<Value> MprisPlayer::play(const MprisTrackRef* track)
+{
+    if (track && track->place > 0) {
+        if (auto fault = m_link->invoke(kMprisTrackListInterface, "GoTo",
+                {QVariant::fromValue(QDBusObjectPath(QString::fromStdString(track->track.trackId)))}))
+            return commanded(fault);
     }
-    if (auto fault = m_link->invoke(kMprisPlayerInterface, method))
-        return scriptError(*fault, errc::DoesNotUnderstand);
-    return Value();
+    return commanded(m_link->invoke(kMprisPlayerInterface, "Play"));
+}
+
+Result<Value> MprisPlayer::transport(Transport command)
+{
+    const char* method = "Previous";
+    switch (command) {
+    case Transport::Pause: method = "Pause"; break;
+    case Transport::PlayPause: method = "PlayPause"; break;
+    case Transport::Stop: method = "Stop"; break;
+    case Transport::NextTrack: method = "Next"; break;
+    case Transport::PreviousTrack: break;
+    }
+    return commanded(m_link->invoke(kMprisPlayerInterface, method));
 }
 
 } // namespace players

@@ -14,14 +14,12 @@ namespace players {
 class MprisLink;
 struct MprisFault;
 
-// What a reference to an MPRIS player's object resolved to. A track is kept
-// as read then: the link may learn meanwhile that the player changed
-// (another owner, a new list) and drop what it knew.
-struct MprisTarget {
-    enum class Kind { Application, Playlist, CurrentTrack, ListedTrack };
-    Kind kind = Kind::Application;
-    std::size_t place = 0; // 1-based place in the TrackList, for ListedTrack
-    MprisTrack track;      // for CurrentTrack and ListedTrack
+// A track of an MPRIS player as a script found it, kept as read then: the
+// link may learn meanwhile that the player changed (another owner, a new
+// list) and drop what it knew.
+struct MprisTrackRef {
+    std::size_t place = 0; // 1-based place in the TrackList; 0 for the current track
+    MprisTrack track;
 };
 
 // A media player on the session bus (MPRIS 2.2) as the scripts' player.
@@ -47,7 +45,9 @@ struct MprisTarget {
 // "Running" means the bus name has an owner. A call that times out makes
 // the rest of the poll fail at once; a player that leaves makes the rest
 // fail as not running.
-class MprisPlayer : public TrackPlayer<MprisTarget> {
+// A call the player refuses fails what the script asked, in the player's
+// words; a setting it refuses reads as one that cannot be set.
+class MprisPlayer : public TrackPlayer<MprisTrackRef> {
 public:
     // `scriptName` is the name the scripts use ("iTunes"); `busName` the
     // player's full bus name, org.mpris.MediaPlayer2.NAME.
@@ -79,17 +79,35 @@ public:
     bool isRunning() override;
     void launch() override;
 
-    script::Result<script::Value> command(const std::string& term,
-        const std::optional<script::ObjectSpecifier>& directObject) override;
-
 private:
-    using Target = MprisTarget;
+    std::string playlistName() const override { return displayName(); }
+    script::Result<std::optional<MprisTrackRef>> currentTrack() override;
+    script::Result<std::size_t> trackCount() override;
+    script::Result<MprisTrackRef> trackAt(std::size_t place) override;
+    script::Result<std::optional<MprisTrackRef>> trackNamed(const std::string& name) override;
+    std::optional<std::int64_t> placeOf(const MprisTrackRef& track) const override;
 
-    script::Result<Target> step(const Target& from, const script::Reference& ref) override;
-    script::Result<script::Value> property(const Target& target, const std::string& term) override;
-    script::Result<script::Value> setProperty(const Target& target, const std::string& term,
-        const script::Value& value) override;
-    script::Value objectValue(const Target& target) const override;
+    script::Result<PlayerState> playerState() override;
+    script::Result<double> playerPosition() override;
+    script::Result<PlaylistState> playlistState() override;
+    script::Result<objects::TrackFields> trackFields(const MprisTrackRef& track) override;
+    script::Result<std::int64_t> trackRating(const MprisTrackRef& track) override { return track.track.rating; }
+    // The current track's place needs the track list.
+    script::Result<std::int64_t> trackIndex(const MprisTrackRef& track) override;
+
+    script::Result<script::Value> setPlayerPosition(double seconds) override;
+    script::Result<script::Value> setShuffle(bool shuffle) override;
+    script::Result<script::Value> setSongRepeat(SongRepeat repeat) override;
+    // MPRIS offers no way to rate a track.
+    script::Result<script::Value> setRating(const MprisTrackRef& track, double rating) override;
+
+    script::Result<script::Value> quit() override;
+    script::Result<script::Value> play(const MprisTrackRef* track) override;
+    script::Result<script::Value> transport(Transport command) override;
+    // A setting's and a command's outcome on the bus, for the script.
+    script::Result<script::Value> applied(const std::optional<MprisFault>& fault) const;
+    script::Result<script::Value> commanded(const std::optional<MprisFault>& fault) const;
+
     // A player that did not answer in time, or left, answers no question.
     bool decidesExistence(const script::Error& error) const override;
     // What a fault on the bus means to a script that asked for something

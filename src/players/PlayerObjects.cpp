@@ -1,4 +1,4 @@
-#include "players/PlayerErrors.h"
+#include "players/PlayerObjects.h"
 
 #include <cmath>
 
@@ -117,34 +117,25 @@ std::optional<std::size_t> elementPlace(std::int64_t index, std::size_t count)
     return std::size_t(place);
 }
 
-std::optional<Value> playlistProperty(const std::string& term, bool shuffle, SongRepeat repeat, const std::string& name)
+bool isTrackField(const std::string& term)
 {
-    if (term == "shuffle")
-        return Value::boolean(shuffle);
-    if (term == "song repeat")
-        return Value::constant(repeatName(repeat));
-    if (term == "name")
-        return Value::text(name);
-    if (term == "index")
-        return Value::integer(1);
-    return std::nullopt;
+    return term == "name" || term == "artist" || term == "album" || term == "track number" || term == "track count"
+        || term == "duration";
 }
 
-std::optional<Value> trackProperty(const TrackFields& track, const std::string& term)
+Value trackField(const TrackFields& track, const std::string& term)
 {
-    if (term == "name")
-        return Value::text(std::string(track.name));
     if (term == "artist")
-        return Value::text(std::string(track.artist));
+        return Value::text(track.artist);
     if (term == "album")
-        return Value::text(std::string(track.album));
+        return Value::text(track.album);
     if (term == "track number")
         return Value::integer(track.trackNumber);
     if (term == "track count")
         return Value::integer(track.trackCount);
     if (term == "duration")
         return Value::real(track.duration);
-    return std::nullopt;
+    return Value::text(track.name);
 }
 
 bool isPlaylistStep(const Reference& ref, const std::string& playlistName)

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 // What every player's object model says the same way: its terms, the errors
@@ -45,24 +44,19 @@ std::optional<SongRepeat> repeatFrom(const script::Value& v);
 // from the end (-1 is the last); nullopt past either end.
 std::optional<std::size_t> elementPlace(std::int64_t index, std::size_t count);
 
-// The properties of the one playlist every player has, read from what the
-// player says of it; nullopt for a term it lacks.
-std::optional<script::Value> playlistProperty(
-    const std::string& term, bool shuffle, SongRepeat repeat, const std::string& name);
-
 // What every player's tracks show, in the scripts' terms.
 struct TrackFields {
-    std::string_view name;
-    std::string_view artist;
-    std::string_view album;
+    std::string name;
+    std::string artist;
+    std::string album;
     std::int64_t trackNumber = 0;
     std::int64_t trackCount = 0;
     double duration = 0.0; // seconds
 };
 
-// One of those as a value; nullopt for any other term (rating and index are
-// each player's own).
-std::optional<script::Value> trackProperty(const TrackFields& track, const std::string& term);
+// Whether `term` is one of those, and that one as a value.
+bool isTrackField(const std::string& term);
+script::Value trackField(const TrackFields& track, const std::string& term);
 
 // Whether `ref` names the one playlist every player has: playlist 1 (or -1),
 // or the playlist by its name.
