@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -110,6 +111,11 @@ void Application::activateIgnoringOtherApps(bool)
 namespace {
 int g_signalPipe[2] = {-1, -1};
 
+void writeSettingsAtExit()
+{
+    UserDefaults::standardUserDefaults().synchronizeAtExit();
+}
+
 void onSignal(int)
 {
     const char byte = 1;
@@ -122,6 +128,13 @@ void Application::installSignalHandlers()
 {
     if (g_signalPipe[0] >= 0)
         return;
+    // Qt ends the program with exit() when the display server goes away
+    // (the session ended, the server died) and never returns to the event
+    // loop: changes waiting for their autosave would be lost. The store
+    // exists before the handler is registered, so it outlives the handler.
+    UserDefaults::standardUserDefaults();
+    std::atexit(writeSettingsAtExit);
+
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);

@@ -51,7 +51,8 @@ public:
 
     void activateIgnoringOtherApps(bool flag);
 
-    // Makes SIGTERM and SIGINT call `terminate` from the event loop.
+    // Makes SIGTERM and SIGINT call `terminate` from the event loop, and has
+    // the settings written when the platform ends the program by itself.
     void installSignalHandlers();
 
     // Forgets termination and modal state (tests).

@@ -398,7 +398,7 @@ void UserDefaults::changed()
     loop.addTimer(m_autosave, RunLoopMode::ModalPanel);
 }
 
-bool UserDefaults::synchronize()
+bool UserDefaults::write(std::string& reason)
 {
     if (m_autosave) {
         m_autosave->invalidate();
@@ -408,18 +408,35 @@ bool UserDefaults::synchronize()
         return true;
     if (m_protectFile) {
         if (pathExists(m_path))
-            return false;
+            return true; // kept from the file until its owner deals with it
         m_protectFile = false; // its owner has dealt with it
     }
-    std::string reason;
     const std::size_t slash = m_path.find_last_of('/');
     if (slash != std::string::npos && slash > 0 && !makeFolders(m_path.substr(0, slash))) {
         reason = std::strerror(errno);
-    } else if (plist::writeFileAtomically(m_path, PlistValue(m_values), &reason)) {
-        m_dirty = false;
-        m_saveFailing = false;
-        return true;
+        return false;
     }
+    if (!plist::writeFileAtomically(m_path, PlistValue(m_values), &reason))
+        return false;
+    m_dirty = false;
+    m_saveFailing = false;
+    return true;
+}
+
+bool UserDefaults::synchronizeAtExit()
+{
+    std::string reason;
+    if (write(reason))
+        return true;
+    std::fprintf(stderr, "zintara: the settings could not be written to %s: %s\n", m_path.c_str(), reason.c_str());
+    return false;
+}
+
+bool UserDefaults::synchronize()
+{
+    std::string reason;
+    if (write(reason))
+        return !m_dirty;
     if (!m_saveFailing) {
         // News only after a save got through; a run of failures is one.
         m_saveFailing = true;

@@ -50,6 +50,10 @@ public:
     // Writes the store to its file now if it changed (atomically). False when
     // the write failed; the values stay in memory and a later call retries.
     bool synchronize();
+    // The same for a program ending without a way back to its event loop
+    // (its display server went away): a failure is printed to standard
+    // error, with no handler told, since no window may be shown any more.
+    bool synchronizeAtExit();
 
     // Told of a failed write with the file's path and the system's reason:
     // the first failure, and then again only after a write has succeeded in
@@ -73,6 +77,8 @@ public:
 private:
     void load();
     void changed();
+    // Writes what changed; false with the reason when the write failed.
+    bool write(std::string& reason);
 
     std::string m_path;
     PlistDictionary m_values;

@@ -3,6 +3,8 @@
 # shows the welcome window; answering it and the launch window as a user
 # would shows the marquee in the status bar, and ending the program with
 # SIGTERM then leaves the 27 default settings on disk with the launch counted.
+# A second first launch whose X server goes away at the welcome window
+# (the session ended) still leaves its settings on disk, and no crash.
 # first-launch.sh PROGRAM SCREENSHOT.png
 set -euo pipefail
 program="$1"; shot="$2"
@@ -42,4 +44,15 @@ echo "settings file holds $keys keys"
 [ "$keys" -eq 27 ] || { cat "$prefs"; exit 1; }
 grep -A1 '<key>launchCount</key>' "$prefs" | grep -q '<integer>1</integer>' \
   || { echo "launchCount is not 1"; cat "$prefs"; exit 1; }
+
+# Qt ends the program itself when its X server goes away, past the SIGTERM
+# path; the settings are written within seconds of a change, so this looks
+# before they would be.
+rm -rf "$xvfb_work/home"
+app_start "$program"
+window_wait "Welcome to Zintara" >/dev/null
+kill -KILL "$xvfb_pid"
+status=0; wait "$app_pid" || status=$?; app_pid=""
+[ "$status" -lt 128 ] || { echo "zintara died of signal $((status - 128)) when its X server went away"; exit 1; }
+[ -f "$prefs" ] || { echo "the settings were lost when the X server went away"; cat "$xvfb_work/app.log"; exit 1; }
 echo "first launch: OK"
