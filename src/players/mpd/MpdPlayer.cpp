@@ -169,7 +169,7 @@ MpdPlayer::Guesses MpdPlayer::takeGuesses()
 
 std::vector<std::string> MpdPlayer::snapshotCommands(const Guesses& guesses)
 {
-    // The status and current song come first: answers kSnapshotParts.
+    // The status and the current song: the first kSnapshotParts answers.
     std::vector<std::string> commands{"status", "currentsong"};
     if (guesses.position >= 0)
         commands.push_back("playlistinfo " + positionText(guesses.position));
