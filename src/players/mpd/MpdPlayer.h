@@ -77,7 +77,7 @@ private:
     // The answers of a snapshot before the guesses': status, current song.
     static constexpr std::size_t kSnapshotParts = 2;
 
-    // Reads this poll's snapshot unless it has: false when the server
+    // Reads the snapshot, once a poll: false when the server
     // cannot be read (m_refusal says when it turns Zintara away).
     bool refresh();
     Guesses takeGuesses();
