@@ -23,14 +23,7 @@
 # Installs conky-std when it is missing. Run on purpose: the test command
 # does not run it.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-seconds="${1:-30}"
-zintara="${2:-build/zintara}"
-warmup=5
-
-[ -x "$zintara" ] || { echo "no program at $zintara (build it first: tools/build)" >&2; exit 1; }
-. bench/conky.sh
-conky_install
+. "$(dirname "$0")/setup.sh"
 . tools/lib/sway.sh
 require_tools sway swaymsg Xwayland xdpyinfo xhost xprop setpriv
 zintara=$(program_for_user "$zintara")
