@@ -198,6 +198,18 @@ protected:
     virtual script::Result<script::Value> play(const Track* track) = 0;
     virtual script::Result<script::Value> transport(Transport command) = 0;
 
+    script::Error notRunning() const
+    {
+        return script::Error{script::errc::AppNotRunning, name() + " isn't running."};
+    }
+
+private:
+    script::Error doesNotUnderstand(const std::string& term) const
+    {
+        return script::Error{
+            script::errc::DoesNotUnderstand, name() + " doesn't understand the \"" + term + "\" message."};
+    }
+
     // The object the first `steps` steps of `path` name.
     script::Result<Object> resolve(const std::vector<script::Reference>& path, std::size_t steps)
     {
@@ -213,18 +225,6 @@ protected:
         return object;
     }
 
-    script::Error notRunning() const
-    {
-        return script::Error{script::errc::AppNotRunning, name() + " isn't running."};
-    }
-
-    script::Error doesNotUnderstand(const std::string& term) const
-    {
-        return script::Error{
-            script::errc::DoesNotUnderstand, name() + " doesn't understand the \"" + term + "\" message."};
-    }
-
-private:
     static script::Result<Object> trackObject(script::Result<Track> track)
     {
         if (!track)
