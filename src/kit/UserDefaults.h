@@ -78,6 +78,8 @@ private:
     void load();
     void changed();
     // Writes what changed; false with the reason when the write failed.
+    // True does not mean written: a file kept from being written over stays
+    // as it is, and the store stays dirty.
     bool write(std::string& reason);
 
     std::string m_path;

@@ -26,7 +26,7 @@ std::string fullBusName(const std::string& name)
     return name.rfind(kMprisPrefix, 0) == 0 ? name : kMprisPrefix + name;
 }
 
-PlayerState playerState(const QString& status)
+PlayerState stateFromStatus(const QString& status)
 {
     if (status == QLatin1String("Playing"))
         return PlayerState::Playing;
@@ -211,7 +211,7 @@ Result<PlayerState> MprisPlayer::playerState()
 {
     if (auto fault = m_link->load())
         return scriptError(*fault, errc::CantGet);
-    return players::playerState(m_link->player().value("PlaybackStatus").toString());
+    return stateFromStatus(m_link->player().value("PlaybackStatus").toString());
 }
 
 Result<double> MprisPlayer::playerPosition()
